@@ -1,0 +1,31 @@
+#pragma once
+
+#include "platform/object.h"
+
+namespace snaplark::platform {
+
+enum class ActivationPolicy : long {
+    regular = 0,     // an ordinary application with its own windows and task-bar entry
+    prohibited = 2,  // no task-bar entry and never activated
+};
+
+class Application {
+public:
+    virtual ~Application() = default;
+    virtual void setActivationPolicy(ActivationPolicy policy) = 0;
+    // Ends the application after the delegate's applicationWillTerminate.
+    virtual void terminate(Object* sender) = 0;
+};
+
+class ApplicationDelegate : public Responder {
+public:
+    virtual void applicationDidFinishLaunching() = 0;
+    virtual void applicationWillTerminate() = 0;
+};
+
+// The platform's action dispatch: an action with a target goes to it; one without goes to the
+// application when it is terminate and to the delegate otherwise.
+void sendAction(Application& application, ApplicationDelegate* delegate, Selector action,
+                Responder* target, Object* sender);
+
+}  // namespace snaplark::platform
