@@ -1,0 +1,165 @@
+// The process entry's platform half on Linux: the Qt application loop, with the X11 backend for
+// mouse observation and keystrokes.
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QSocketNotifier>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QWindow>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+
+#include "platform/application_main.h"
+#include "platform/package_version.h"
+#include "platform/qt/qt_services.h"
+#include "platform/x11/x11_desktop.h"
+
+// The resources live in a static library, where nothing would otherwise pull them in.
+static void loadResources()
+{
+    Q_INIT_RESOURCE(snaplark);
+}
+
+namespace snaplark::platform {
+namespace {
+
+constexpr int exitFailure = 1;
+
+int signalPipe[2] = {-1, -1};
+
+// Only an async-signal-safe write here; the loop does the rest.
+void onTerminationSignal(int signal)
+{
+    const unsigned char byte = static_cast<unsigned char>(signal);
+    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
+}
+
+void printUsage()
+{
+    std::cout
+        << "usage: snaplark [-display NAME] [Qt options]\n"
+           "\n"
+           "Copy and paste with the mouse in any X11 application:\n"
+           "  release the left button while holding Control         types Copy\n"
+           "  press it while holding Control and Shift               types Paste\n"
+           "The tray icon's menu suspends the gestures, switches each one on or off and\n"
+           "explains them. One line per left-button press or release goes to standard output.\n"
+           "\n"
+           "  --help       show this help and exit\n"
+           "  --version    show the version and exit\n";
+}
+
+bool hasArgument(int argc, char** argv, const char* wanted)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], wanted) == 0) return true;
+    }
+    return false;
+}
+
+// Qt's own -display option names the display; otherwise DISPLAY does.
+std::string displayName(int argc, char** argv)
+{
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "-display") == 0 || std::strcmp(argv[i], "--display") == 0) {
+            return argv[i + 1];
+        }
+    }
+    const char* fromEnvironment = std::getenv("DISPLAY");
+    return fromEnvironment ? fromEnvironment : "";
+}
+
+bool isOwnWindow(unsigned long id)
+{
+    for (QWindow* window : QGuiApplication::allWindows()) {
+        if (window->handle() != nullptr && window->winId() == id) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int applicationMain(int argc, char** argv, const ApplicationModule& module)
+{
+    if (hasArgument(argc, argv, "--help") || hasArgument(argc, argv, "-h")) {
+        printUsage();
+        return 0;
+    }
+    if (hasArgument(argc, argv, "--version")) {
+        std::cout << "snaplark " << packageShortVersion << " (build " << packageBuildVersion
+                  << ")\n";
+        return 0;
+    }
+
+    std::string error;
+    auto desktop = x11::X11Desktop::open(displayName(argc, argv), error);
+    if (!desktop) {
+        std::cerr << "snaplark: " << error << '\n';
+        return exitFailure;
+    }
+    if (!desktop->claimSingleInstance()) {
+        std::cerr << "snaplark: another Snaplark is already running on this display\n";
+        return exitFailure;
+    }
+
+    // The agent tells its own windows from others' by their X11 ids, so Qt must draw through X11
+    // as well, also in a Wayland session's X server.
+    setenv("QT_QPA_PLATFORM", "xcb", 0);
+    QApplication application(argc, argv);
+    loadResources();
+    QApplication::setApplicationName(QStringLiteral("Snaplark"));
+    QApplication::setOrganizationName(QStringLiteral("Snaplark"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    x11::X11Desktop::installErrorHandlers();
+    for (const std::string& missing : desktop->missingExtensions()) {
+        std::cerr << "snaplark: " << missing << '\n';
+    }
+
+    QSocketNotifier xEvents(desktop->fileDescriptor(), QSocketNotifier::Read);
+    QObject::connect(&xEvents, &QSocketNotifier::activated, [&desktop] { desktop->dispatch(); });
+    desktop->setOwnWindows(
+        {[] { return QApplication::activePopupWidget() != nullptr; }, isOwnWindow});
+
+    ClassRegistry classes;
+    qt::QtServices services(desktop->eventMonitors(), desktop->keyboard(), classes);
+    module.registerClasses(classes, services.platform());
+    auto delegate = module.makeDelegate(services.platform());
+    services.setDelegate(delegate.get());
+
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) {
+        std::cerr << "snaplark: cannot watch for termination signals: " << std::strerror(errno)
+                  << '\n';
+        return exitFailure;
+    }
+    QSocketNotifier terminationSignals(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&terminationSignals, &QSocketNotifier::activated, [&services] {
+        unsigned char byte = 0;
+        [[maybe_unused]] const auto n = ::read(signalPipe[0], &byte, 1);
+        services.terminate(nullptr);
+    });
+    struct sigaction action {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+
+    QTimer::singleShot(0, [&] {
+        delegate->applicationDidFinishLaunching();
+        services.showStatusItems();
+        if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+            std::cerr << "snaplark: no system tray is running; the gestures work, and the icon "
+                         "appears when a tray starts\n";
+        }
+    });
+    const int status = QApplication::exec();
+    services.setDelegate(nullptr);
+    delegate.reset();
+    return status;
+}
+
+}  // namespace snaplark::platform

@@ -1,0 +1,253 @@
+#include "platform/qt/qt_services.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QIcon>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <array>
+#include <cmath>
+
+namespace snaplark::platform::qt {
+namespace {
+
+QString qtString(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+class QtImage final : public Image {
+public:
+    explicit QtImage(QIcon icon) : icon(std::move(icon)) {}
+    const QIcon icon;
+};
+
+class QtTimerHandle final : public Timer {};
+
+// The entries whose check mark the agent changes; they are checkable from the start so that every
+// tray host draws them as such.
+constexpr std::array<Selector, 6> checkableActions{
+    Selector::disableFromTrayWithSender, Selector::indefinitelyFromTrayWithSender,
+    Selector::hour1FromTrayWithSender,   Selector::hour3FromTrayWithSender,
+    Selector::hour6FromTrayWithSender,   Selector::hour10FromTrayWithSender,
+};
+
+class QtMenuItem final : public MenuItem {
+public:
+    QtMenuItem(QtServices& services, std::string_view title, std::optional<Selector> action)
+        : action_(std::make_unique<QAction>(qtString(title)))
+    {
+        if (!action) {
+            action_->setSeparator(true);
+            return;
+        }
+        const bool checkable = std::find(checkableActions.begin(), checkableActions.end(),
+                                         *action) != checkableActions.end();
+        action_->setCheckable(checkable);
+        QObject::connect(action_.get(), &QAction::triggered, [this, &services, selector = *action] {
+            // Qt flips a checkable action before it reports the trigger; the mark is the agent's.
+            action_->setChecked(isOn(state_));
+            services.sendAction(selector, nullptr, this);
+        });
+    }
+    ControlState state() const override { return state_; }
+    void setState(ControlState state) override
+    {
+        state_ = state;
+        if (action_->isCheckable()) action_->setChecked(isOn(state));
+    }
+    QAction* action() const { return action_.get(); }
+
+private:
+    std::unique_ptr<QAction> action_;
+    ControlState state_ = stateOff;
+};
+
+class QtMenu final : public Menu {
+public:
+    void addItem(std::shared_ptr<MenuItem> item) override
+    {
+        auto entry = std::dynamic_pointer_cast<QtMenuItem>(item);
+        if (!entry) return;
+        menu_.addAction(entry->action());
+        items_.push_back(std::move(entry));
+    }
+    QMenu* menu() { return &menu_; }
+
+private:
+    QMenu menu_;
+    std::vector<std::shared_ptr<QtMenuItem>> items_;
+};
+
+class QtStatusButtonImpl final : public StatusButton {
+public:
+    explicit QtStatusButtonImpl(QSystemTrayIcon& tray) : tray_(tray) {}
+    void setImage(std::shared_ptr<Image> image) override
+    {
+        auto* icon = dynamic_cast<QtImage*>(image.get());
+        tray_.setIcon(icon ? icon->icon : QIcon());
+        image_ = std::move(image);
+    }
+    // A tray icon has one picture for every state.
+    void setAlternateImage(std::shared_ptr<Image> image) override { alternate_ = std::move(image); }
+    void setAction(Selector action) override { action_ = action; }
+    void setTarget(Responder* target) override { target_ = target; }
+
+    std::optional<Selector> action() const { return action_; }
+    Responder* target() const { return target_; }
+
+private:
+    QSystemTrayIcon& tray_;
+    std::shared_ptr<Image> image_;
+    std::shared_ptr<Image> alternate_;
+    std::optional<Selector> action_;
+    Responder* target_ = nullptr;
+};
+
+class QtAlert final : public Alert {
+public:
+    void setMessageText(std::string_view text) override { box_.setText(qtString(text)); }
+    void setInformativeText(std::string_view text) override
+    {
+        box_.setInformativeText(qtString(text));
+    }
+    void addButtonWithTitle(std::string_view title) override
+    {
+        buttons_.push_back(box_.addButton(qtString(title), QMessageBox::AcceptRole));
+    }
+    long runModal() override
+    {
+        box_.setWindowTitle(QStringLiteral("Snaplark"));
+        box_.setTextFormat(Qt::PlainText);
+        box_.setWindowModality(Qt::ApplicationModal);
+        box_.exec();
+        const auto clicked = std::find(buttons_.begin(), buttons_.end(), box_.clickedButton());
+        return firstButtonResponse + static_cast<long>(clicked - buttons_.begin());
+    }
+
+private:
+    static constexpr long firstButtonResponse = 1000;
+    QMessageBox box_;
+    std::vector<QAbstractButton*> buttons_;
+};
+
+}  // namespace
+
+class QtStatusItem final : public StatusItem {
+public:
+    explicit QtStatusItem(QtServices& services) : button_(tray_)
+    {
+        QObject::connect(&tray_, &QSystemTrayIcon::activated,
+                         [this, &services](QSystemTrayIcon::ActivationReason reason) {
+                             if (reason != QSystemTrayIcon::Trigger || !button_.action()) return;
+                             services.sendAction(*button_.action(), button_.target(), &button_);
+                         });
+    }
+    // The tray shows its menu while it is open; there is nothing else to highlight.
+    void setHighlightMode(bool /*highlight*/) override {}
+    StatusButton* button() override { return &button_; }
+    void setMenu(std::shared_ptr<Menu> menu) override
+    {
+        menu_ = std::dynamic_pointer_cast<QtMenu>(menu);
+        tray_.setContextMenu(menu_ ? menu_->menu() : nullptr);
+    }
+    void show() { tray_.show(); }
+
+private:
+    QSystemTrayIcon tray_;
+    QtStatusButtonImpl button_;
+    std::shared_ptr<QtMenu> menu_;
+};
+
+QtServices::QtServices(EventMonitors& eventMonitors, KeyboardEvents& keyboard,
+                       const ClassRegistry& classes)
+    : platform_{*this, *this, *this, eventMonitors, keyboard, *this, *this, *this, *this, *this},
+      classes_(classes), info_(packageInfoDictionary())
+{
+}
+
+QtServices::~QtServices() = default;
+
+void QtServices::showStatusItems()
+{
+    for (const auto& weak : statusItems_) {
+        if (auto item = weak.lock()) item->show();
+    }
+}
+
+void QtServices::sendAction(Selector action, Responder* target, Object* sender)
+{
+    platform::sendAction(*this, delegate_, action, target, sender);
+}
+
+void QtServices::setActivationPolicy(ActivationPolicy policy)
+{
+    // Prohibited: the agent shows no window, so it has no task-bar entry and never takes focus.
+    // Regular: its windows behave like any application's.
+    policy_ = policy;
+}
+
+void QtServices::terminate(Object* /*sender*/)
+{
+    if (terminating_) return;
+    terminating_ = true;
+    if (delegate_ != nullptr) delegate_->applicationWillTerminate();
+    QCoreApplication::exit(0);
+}
+
+std::shared_ptr<StatusItem> QtServices::statusItemWithLength(double /*length*/)
+{
+    auto item = std::make_shared<QtStatusItem>(*this);
+    statusItems_.push_back(item);
+    return item;
+}
+
+std::shared_ptr<Image> QtServices::imageNamed(std::string_view name)
+{
+    const QString path = QStringLiteral(":/snaplark/") + qtString(name) + QStringLiteral(".svg");
+    if (!QFile::exists(path)) return nullptr;
+    return std::make_shared<QtImage>(QIcon(path));
+}
+
+std::shared_ptr<Menu> QtServices::makeMenu()
+{
+    return std::make_shared<QtMenu>();
+}
+
+std::shared_ptr<MenuItem> QtServices::makeMenuItem(std::string_view title, Selector action,
+                                                   std::string_view /*keyEquivalent*/)
+{
+    return std::make_shared<QtMenuItem>(*this, title, action);
+}
+
+std::shared_ptr<MenuItem> QtServices::separatorItem()
+{
+    return std::make_shared<QtMenuItem>(*this, "", std::nullopt);
+}
+
+std::shared_ptr<Timer> QtServices::scheduledTimer(double intervalSeconds, Responder& target,
+                                                  Selector selector, bool repeats)
+{
+    auto timer = std::make_unique<QTimer>();
+    timer->setTimerType(Qt::PreciseTimer);
+    timer->setSingleShot(!repeats);
+    timer->setInterval(static_cast<int>(std::lround(intervalSeconds * 1000)));
+    QObject::connect(timer.get(), &QTimer::timeout,
+                     [&target, selector] { target.perform(selector, nullptr); });
+    timer->start();
+    timers_.push_back(std::move(timer));
+    return std::make_shared<QtTimerHandle>();
+}
+
+// Qt timers also fire inside menus and modal dialogs, so every mode is already the common one.
+void QtServices::addTimer(const std::shared_ptr<Timer>& /*timer*/, RunLoopMode /*mode*/) {}
+
+std::unique_ptr<Alert> QtServices::makeAlert()
+{
+    return std::make_unique<QtAlert>();
+}
+
+}  // namespace snaplark::platform::qt

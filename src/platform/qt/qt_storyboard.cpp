@@ -1,0 +1,114 @@
+#include <QCheckBox>
+#include <QPointer>
+#include <QWidget>
+
+#include "platform/qt/qt_services.h"
+#include "ui_main_window.h"
+
+namespace snaplark::platform::qt {
+namespace {
+
+class QtCheckbox final : public Button {
+public:
+    explicit QtCheckbox(QCheckBox* box) : box_(box) {}
+    ControlState state() const override { return box_ && box_->isChecked() ? stateOn : stateOff; }
+    void setState(ControlState state) override
+    {
+        if (box_) box_->setChecked(isOn(state));
+    }
+
+private:
+    QPointer<QCheckBox> box_;
+};
+
+class QtWindow final : public Window {
+public:
+    explicit QtWindow(QWidget* widget) : widget_(widget) {}
+    void show() override
+    {
+        if (!widget_) return;
+        widget_->show();
+        widget_->raise();
+        widget_->activateWindow();
+    }
+
+private:
+    QPointer<QWidget> widget_;
+};
+
+// What a window made from the scene owns; it goes away with the window when the window closes.
+class Scene final : public QObject {
+public:
+    explicit Scene(QWidget* window) : QObject(window) {}
+    std::shared_ptr<QtWindow> window;
+    std::shared_ptr<WindowController> controller;
+    std::vector<std::shared_ptr<QtCheckbox>> checkboxes;
+};
+
+std::optional<Selector> selectorNamed(const QString& name)
+{
+    for (Selector s : {Selector::onClickedCopy, Selector::onClickedPaste}) {
+        if (name == QString::fromUtf8(selectorName(s).data())) return s;
+    }
+    return std::nullopt;
+}
+
+// The "Main" storyboard: its scene "mainWindow" is a Designer form whose top widget names the
+// window and view controller classes, and whose checkboxes name their action.
+class QtStoryboard final : public Storyboard {
+public:
+    explicit QtStoryboard(QtServices& services) : services_(services) {}
+
+    std::shared_ptr<WindowController>
+    instantiateControllerWithIdentifier(std::string_view identifier) override
+    {
+        if (identifier != "mainWindow") return nullptr;
+        auto* widget = new QWidget(nullptr);
+        Ui::MainWindow form;
+        form.setupUi(widget);
+        widget->setAttribute(Qt::WA_DeleteOnClose);
+
+        auto controller = services_.classes().makeWindowController(
+            widget->property("windowControllerClass").toString().toStdString());
+        auto content = services_.classes().makeViewController(
+            widget->property("viewControllerClass").toString().toStdString());
+        if (!controller || !content) {
+            delete widget;
+            return nullptr;
+        }
+
+        auto* scene = new Scene(widget);
+        scene->window = std::make_shared<QtWindow>(widget);
+        scene->controller = controller;
+        for (QCheckBox* box : widget->findChildren<QCheckBox*>()) {
+            auto checkbox = std::make_shared<QtCheckbox>(box);
+            scene->checkboxes.push_back(checkbox);
+            content->connectOutlet(box->objectName().toStdString(), checkbox);
+            if (auto action = selectorNamed(box->property("action").toString())) {
+                ViewController* target = content.get();
+                QObject::connect(box, &QCheckBox::clicked, scene,
+                                 [this, target, action, sender = checkbox.get()] {
+                                     services_.sendAction(*action, target, sender);
+                                 });
+            }
+        }
+        controller->setWindow(scene->window);
+        controller->setContentViewController(content);
+        content->viewDidLoad();
+        controller->windowDidLoad();
+        return controller;
+    }
+
+private:
+    QtServices& services_;
+};
+
+}  // namespace
+
+std::unique_ptr<Storyboard> QtServices::storyboardWithName(std::string_view name)
+{
+    if (name != "Main") return nullptr;
+    return std::make_unique<QtStoryboard>(*this);
+}
+
+}  // namespace snaplark::platform::qt

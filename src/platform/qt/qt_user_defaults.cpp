@@ -1,0 +1,126 @@
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <iostream>
+
+#include "platform/qt/qt_services.h"
+
+namespace snaplark::platform::qt {
+namespace {
+
+QString qtKey(std::string_view key)
+{
+    return QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size()));
+}
+
+PropertyValue fromVariant(const QVariant& value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Bool: return value.toBool();
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+        if (value.toLongLong() >= 0) return static_cast<std::uint64_t>(value.toLongLong());
+        break;
+    case QMetaType::UInt:
+    case QMetaType::ULongLong: return static_cast<std::uint64_t>(value.toULongLong());
+    default: break;
+    }
+    return value.toString().toStdString();
+}
+
+const char* problemOf(QSettings::Status status)
+{
+    return status == QSettings::FormatError ? "is not a settings file Snaplark can read"
+                                            : "cannot be read";
+}
+
+// The user's settings in the platform's native store: on Linux ~/.config/Snaplark/Snaplark.conf.
+class QtUserDefaults final : public UserDefaults {
+public:
+    QtUserDefaults()
+    {
+        openStore();
+        if (unreadable())
+            reportOnce(readProblemReported,
+                       "snaplark: the settings file " + path() + ' ' + problemOf(status()) +
+                           "; both gestures count as enabled until a checkbox is clicked");
+    }
+
+    std::optional<PropertyValue> objectForKey(std::string_view key) override
+    {
+        if (unreadable() || !settings_->contains(qtKey(key))) return std::nullopt;
+        return fromVariant(settings_->value(qtKey(key)));
+    }
+
+    bool boolForKey(std::string_view key) override
+    {
+        const auto value = objectForKey(key);
+        return value && boolFromValue(*value);
+    }
+
+    void setBool(bool value, std::string_view key) override
+    {
+        if (unreadable()) setAsideUnreadableFile();
+        settings_->setValue(qtKey(key), value);
+        settings_->sync();
+        if (settings_->status() != QSettings::NoError) {
+            reportOnce(writeProblemReported, "snaplark: cannot save the setting to " + path() +
+                                                 "; it holds until Snaplark quits");
+        }
+    }
+
+private:
+    static inline bool readProblemReported = false;
+    static inline bool writeProblemReported = false;
+
+    static void reportOnce(bool& reported, const std::string& message)
+    {
+        if (reported) return;
+        reported = true;
+        std::cerr << message << '\n';
+    }
+
+    std::string path() const { return settings_->fileName().toStdString(); }
+
+    QSettings::Status status() const
+    {
+        if (settings_->status() != QSettings::NoError) return settings_->status();
+        const QFileInfo file(settings_->fileName());
+        return file.exists() && !file.isReadable() ? QSettings::AccessError : QSettings::NoError;
+    }
+
+    bool unreadable() const { return status() != QSettings::NoError; }
+
+    // Writing would replace a file we could not read; keep it beside the new one instead.
+    void setAsideUnreadableFile()
+    {
+        const QString file = settings_->fileName();
+        const QString kept =
+            file + QStringLiteral(".unreadable-") +
+            QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+        if (QFile::exists(file) && QFile::rename(file, kept)) {
+            std::cerr << "snaplark: kept the unreadable settings file as " << kept.toStdString()
+                      << '\n';
+            openStore();
+        }
+    }
+
+    void openStore()
+    {
+        settings_.reset();
+        settings_.emplace(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Snaplark"),
+                          QStringLiteral("Snaplark"));
+    }
+
+    std::optional<QSettings> settings_;
+};
+
+}  // namespace
+
+std::unique_ptr<UserDefaults> QtServices::open()
+{
+    return std::make_unique<QtUserDefaults>();
+}
+
+}  // namespace snaplark::platform::qt

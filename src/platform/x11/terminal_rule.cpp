@@ -1,0 +1,101 @@
+#include "platform/x11/terminal_rule.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <string>
+
+namespace snaplark::platform::x11 {
+namespace {
+
+constexpr VirtualKeyCode keyC = 8;
+constexpr VirtualKeyCode keyV = 9;
+constexpr ModifierFlags shiftFlag = 0x20000;
+constexpr ModifierFlags controlFlag = 0x40000;
+constexpr ModifierFlags optionFlag = 0x80000;
+constexpr ModifierFlags commandFlag = 0x100000;
+
+struct KnownTerminal {
+    std::string_view name;  // WM_CLASS instance or class, lower case
+    TerminalKind kind;
+};
+
+// xterm sends ^C for Ctrl+Shift+C as well; urxvt takes Ctrl+Shift as the start of its keycap
+// input mode. Both paste the PRIMARY selection with Shift+Insert.
+constexpr std::array<KnownTerminal, 21> knownTerminals{{
+    {"xterm", TerminalKind::selectionOnly},
+    {"uxterm", TerminalKind::selectionOnly},
+    {"urxvt", TerminalKind::selectionOnly},
+    {"rxvt", TerminalKind::selectionOnly},
+    {"gnome-terminal", TerminalKind::shiftChords},
+    {"gnome-terminal-server", TerminalKind::shiftChords},
+    {"konsole", TerminalKind::shiftChords},
+    {"xfce4-terminal", TerminalKind::shiftChords},
+    {"alacritty", TerminalKind::shiftChords},
+    {"kitty", TerminalKind::shiftChords},
+    {"foot", TerminalKind::shiftChords},
+    {"tilix", TerminalKind::shiftChords},
+    {"terminator", TerminalKind::shiftChords},
+    {"org.wezfurlong.wezterm", TerminalKind::shiftChords},
+    {"wezterm", TerminalKind::shiftChords},
+    {"st", TerminalKind::shiftChords},
+    {"st-256color", TerminalKind::shiftChords},
+    {"lxterminal", TerminalKind::shiftChords},
+    {"qterminal", TerminalKind::shiftChords},
+    {"mate-terminal", TerminalKind::shiftChords},
+    {"terminology", TerminalKind::shiftChords},
+}};
+
+std::string lowered(std::string_view text)
+{
+    std::string result(text);
+    std::transform(result.begin(), result.end(), result.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return result;
+}
+
+TerminalKind kindOfName(std::string_view name)
+{
+    const std::string key = lowered(name);
+    for (const KnownTerminal& terminal : knownTerminals) {
+        if (terminal.name == key) return terminal.kind;
+    }
+    return TerminalKind::none;
+}
+
+}  // namespace
+
+TerminalKind terminalKindOf(std::string_view instanceName, std::string_view className)
+{
+    const TerminalKind byClass = kindOfName(className);
+    return byClass != TerminalKind::none ? byClass : kindOfName(instanceName);
+}
+
+Chord chordFor(TerminalKind kind, VirtualKeyCode key, ModifierFlags flags)
+{
+    Chord chord;
+    if (key != keyC && key != keyV) {
+        chord.skip = true;
+        return chord;
+    }
+    chord.key = key == keyC ? ChordKey::c : ChordKey::v;
+    chord.control = (flags & commandFlag) != 0;
+    chord.shift = (flags & shiftFlag) != 0;
+    chord.alt = (flags & optionFlag) != 0;
+    chord.super = (flags & controlFlag) != 0;
+    const bool shortcut = flags == commandFlag;
+    if (!shortcut || kind == TerminalKind::none) return chord;
+
+    if (kind == TerminalKind::shiftChords) {
+        chord.shift = true;
+    } else if (key == keyC) {
+        chord.skip = true;
+    } else {
+        chord = Chord{};
+        chord.shift = true;
+        chord.key = ChordKey::insert;
+    }
+    return chord;
+}
+
+}  // namespace snaplark::platform::x11

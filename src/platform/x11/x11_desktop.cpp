@@ -1,0 +1,527 @@
+#include "platform/x11/x11_desktop.h"
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/Xproto.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XInput.h>
+#include <X11/extensions/XTest.h>
+#include <X11/extensions/record.h>
+#include <X11/keysym.h>
+#include <unistd.h>
+
+#include <bitset>
+#include <cstring>
+#include <iostream>
+#include <optional>
+#include <string_view>
+
+#include "platform/x11/modifier_map.h"
+#include "platform/x11/terminal_rule.h"
+
+namespace snaplark::platform::x11 {
+namespace {
+
+constexpr unsigned primaryButton = 1;
+constexpr int maxWindowDepth = 32;
+
+using KeySet = std::bitset<256>;
+
+struct DisplayCloser {
+    void operator()(Display* display) const { XCloseDisplay(display); }
+};
+using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
+
+class Token final : public MonitorToken {};
+
+class X11KeyEvent final : public KeyboardEvent {
+public:
+    X11KeyEvent(VirtualKeyCode key, bool down) : key(key), down(down) {}
+    void setFlags(ModifierFlags flags) override { this->flags = flags; }
+    const VirtualKeyCode key;
+    const bool down;
+    ModifierFlags flags = 0;
+};
+
+// Keycodes of this display's keyboard map that the chords need.
+struct Keycodes {
+    KeyCode c = 0;  // the key in the ANSI C position
+    KeyCode v = 0;  // and in the V position
+    KeyCode insert = 0;
+    KeyCode control = 0;
+    KeyCode shift = 0;
+    KeyCode alt = 0;
+    KeyCode super = 0;
+    KeySet controlKeys;  // every key on the Control modifier
+    KeySet shiftKeys;    // and on Shift
+    KeySet holdable;     // keys on Shift, Control and Mod1-5 that are not locks
+};
+
+// What a key-down changed, so that its key-up can undo exactly that.
+struct PendingChord {
+    KeyCode key = 0;
+    std::vector<KeyCode> pressed;   // modifiers this chord pressed, in order
+    std::vector<KeyCode> released;  // modifiers the user held that this chord let go
+    KeySet automationHeld;          // of those, the ones another XTEST client held
+    bool capsLockWasLocked = false;
+};
+
+class Desktop final : public X11Desktop, EventMonitors, KeyboardEvents {
+public:
+    Desktop(DisplayPtr control, DisplayPtr data)
+        : control_(std::move(control)), data_(std::move(data))
+    {
+        int major = 0, minor = 0, event = 0, error = 0, opcode = 0;
+        hasXTest_ = XTestQueryExtension(control_.get(), &event, &error, &major, &minor) != 0;
+        hasRecord_ = XRecordQueryVersion(control_.get(), &major, &minor) != 0;
+        hasXInput_ =
+            XQueryExtension(control_.get(), "XInputExtension", &opcode, &event, &error) != 0;
+        hasXkb_ = XkbQueryExtension(control_.get(), &opcode, &event, &error, &major, &minor) != 0;
+        readMaps();
+        if (hasRecord_) startRecording();
+    }
+
+    ~Desktop() override
+    {
+        if (recording_) {
+            XRecordDisableContext(control_.get(), context_);
+            XRecordFreeContext(control_.get(), context_);
+            XSync(control_.get(), False);
+        }
+    }
+
+    bool claimSingleInstance() override
+    {
+        Display* d = control_.get();
+        const Atom atom = XInternAtom(d, "_SNAPLARK_AGENT", False);
+        // Under the server grab no second agent can look between our look and our claim.
+        XGrabServer(d);
+        const bool free = XGetSelectionOwner(d, atom) == None;
+        if (free) {
+            instanceWindow_ = XCreateSimpleWindow(d, DefaultRootWindow(d), -1, -1, 1, 1, 0, 0, 0);
+            XSetSelectionOwner(d, atom, instanceWindow_, CurrentTime);
+        }
+        XUngrabServer(d);
+        XSync(d, False);
+        return free;
+    }
+
+    std::vector<std::string> missingExtensions() const override
+    {
+        std::vector<std::string> missing;
+        if (!hasRecord_) {
+            missing.emplace_back("the X server has no RECORD extension, so mouse gestures cannot "
+                                 "be observed; the tray menu still works");
+        }
+        if (!hasXTest_) {
+            missing.emplace_back("the X server has no XTEST extension, so copy and paste cannot be "
+                                 "typed; gestures are still recognized");
+        }
+        if (!hasXInput_) {
+            missing.emplace_back("the X server has no XInputExtension, so modifiers held on the "
+                                 "keyboard during a paste may not be restored afterwards");
+        }
+        return missing;
+    }
+
+    EventMonitors& eventMonitors() override { return *this; }
+    KeyboardEvents& keyboard() override { return *this; }
+    int fileDescriptor() const override { return ConnectionNumber(data_.get()); }
+
+    void dispatch() override
+    {
+        if (recording_) XRecordProcessReplies(data_.get());
+        // Events reach the data connection too (MappingNotify); left unread they would stall
+        // the recorded stream.
+        bool remapped = false;
+        while (XPending(data_.get()) > 0) {
+            XEvent event;
+            XNextEvent(data_.get(), &event);
+            remapped = remapped || event.type == MappingNotify;
+        }
+        if (remapped) readMaps();
+    }
+
+    void setOwnWindows(OwnWindows ownWindows) override { ownWindows_ = std::move(ownWindows); }
+
+    std::shared_ptr<MonitorToken>
+    addGlobalMonitorForEventsMatchingMask(std::uint64_t mask,
+                                          std::function<void(const Event&)> handler) override
+    {
+        if (!recording_) return nullptr;
+        monitors_.emplace_back(mask, std::move(handler));
+        return std::make_shared<Token>();
+    }
+
+    std::unique_ptr<KeyboardEvent> createKeyboardEvent(VirtualKeyCode key, bool keyDown) override
+    {
+        if (!hasXTest_) return nullptr;
+        return std::make_unique<X11KeyEvent>(key, keyDown);
+    }
+
+    void post(EventTap /*tap*/, const KeyboardEvent& event) override
+    {
+        const auto& e = dynamic_cast<const X11KeyEvent&>(event);
+        if (e.down) {
+            beginChord(e);
+        } else {
+            endChord(e);
+        }
+        XFlush(control_.get());
+    }
+
+private:
+    void readMaps()
+    {
+        Display* d = control_.get();
+        unsigned char map[256];
+        const int buttons = XGetPointerMapping(d, map, sizeof map);
+        pointerMap_.assign(map, map + std::max(buttons, 0));
+
+        ModifierKeysyms keysyms;
+        Keycodes codes;
+        if (XModifierKeymap* modmap = XGetModifierMapping(d)) {
+            for (int index = 0; index < 8; ++index) {
+                for (int i = 0; i < modmap->max_keypermod; ++i) {
+                    const KeyCode kc = modmap->modifiermap[index * modmap->max_keypermod + i];
+                    if (kc == 0) continue;
+                    const KeySym sym = XkbKeycodeToKeysym(d, kc, 0, 0);
+                    keysyms[index].push_back(sym);
+                    if (index == ControlMapIndex) codes.controlKeys.set(kc);
+                    if (index == ShiftMapIndex) codes.shiftKeys.set(kc);
+                    const bool lock = sym == XK_Caps_Lock || sym == XK_Shift_Lock ||
+                                      sym == XK_Num_Lock || sym == XK_Scroll_Lock;
+                    if (index != LockMapIndex && !lock) codes.holdable.set(kc);
+                }
+            }
+            XFreeModifiermap(modmap);
+        }
+        modifiers_ = ModifierTable(keysyms);
+
+        codes.c = keycodeByName("AB03", XK_c);
+        codes.v = keycodeByName("AB04", XK_v);
+        codes.insert = XKeysymToKeycode(d, XK_Insert);
+        codes.control = XKeysymToKeycode(d, XK_Control_L);
+        codes.shift = XKeysymToKeycode(d, XK_Shift_L);
+        codes.alt = XKeysymToKeycode(d, XK_Alt_L);
+        codes.super = XKeysymToKeycode(d, XK_Super_L);
+        keycodes_ = codes;
+    }
+
+    // The key at that position of the keyboard (as XKB names it), whatever the layout; the key of
+    // the keysym when the server has no XKB names.
+    KeyCode keycodeByName(const char* name, KeySym fallback)
+    {
+        Display* d = control_.get();
+        KeyCode found = 0;
+        if (hasXkb_) {
+            if (XkbDescPtr desc = XkbGetMap(d, 0, XkbUseCoreKbd)) {
+                if (XkbGetNames(d, XkbKeyNamesMask, desc) == Success && desc->names &&
+                    desc->names->keys) {
+                    for (int kc = desc->min_key_code; kc <= desc->max_key_code && found == 0;
+                         ++kc) {
+                        if (std::strncmp(desc->names->keys[kc].name, name, XkbKeyNameLength) == 0) {
+                            found = static_cast<KeyCode>(kc);
+                        }
+                    }
+                }
+                XkbFreeKeyboard(desc, 0, True);
+            }
+        }
+        return found != 0 ? found : XKeysymToKeycode(d, fallback);
+    }
+
+    void startRecording()
+    {
+        XRecordRange* range = XRecordAllocRange();
+        if (range == nullptr) return;
+        range->device_events.first = ButtonPress;
+        range->device_events.last = ButtonRelease;
+        XRecordClientSpec clients = XRecordAllClients;
+        context_ = XRecordCreateContext(control_.get(), 0, &clients, 1, &range, 1);
+        XFree(range);
+        if (context_ == 0) return;
+        XSync(control_.get(), False);
+        recording_ = XRecordEnableContextAsync(data_.get(), context_, &Desktop::recorded,
+                                               reinterpret_cast<XPointer>(this)) != 0;
+        XFlush(data_.get());
+    }
+
+    static void recorded(XPointer self, XRecordInterceptData* data)
+    {
+        if (data->category == XRecordFromServer && data->data_len * 4 >= sizeof(xEvent)) {
+            xEvent event;
+            std::memcpy(&event, data->data, sizeof event);
+            reinterpret_cast<Desktop*>(self)->onButton(event);
+        }
+        XRecordFreeData(data);
+    }
+
+    void onButton(const xEvent& event)
+    {
+        const int type = event.u.u.type & 0x7f;
+        if (type != ButtonPress && type != ButtonRelease) return;
+        // RECORD reports the physical button; the user's pointer map says which one is primary.
+        const unsigned physical = event.u.u.detail;
+        const unsigned logical =
+            physical >= 1 && physical <= pointerMap_.size() ? pointerMap_[physical - 1] : physical;
+        if (logical != primaryButton) return;
+        const int x = event.u.keyButtonPointer.rootX;
+        const int y = event.u.keyButtonPointer.rootY;
+        if (inOwnWindow(x, y)) return;
+
+        const Event observed{modifiers_.translate(event.u.keyButtonPointer.state)};
+        const std::uint64_t mask = type == ButtonPress ? leftMouseDownMask : leftMouseUpMask;
+        for (const auto& [monitorMask, handler] : monitors_) {
+            if ((monitorMask & mask) != 0) handler(observed);
+        }
+    }
+
+    bool inOwnWindow(int x, int y)
+    {
+        if (ownWindows_.popupOpen && ownWindows_.popupOpen()) return true;
+        if (!ownWindows_.isOwnWindow) return false;
+        Display* d = control_.get();
+        const Window root = DefaultRootWindow(d);
+        Window window = root;
+        for (int depth = 0; depth < maxWindowDepth; ++depth) {
+            int wx = 0, wy = 0;
+            Window child = None;
+            if (!XTranslateCoordinates(d, root, window, x, y, &wx, &wy, &child) || child == None) {
+                return false;
+            }
+            if (ownWindows_.isOwnWindow(child)) return true;
+            window = child;
+        }
+        return false;
+    }
+
+    // The WM_CLASS of the window with keyboard focus, or of its nearest ancestor that has one.
+    TerminalKind focusedTerminalKind()
+    {
+        Display* d = control_.get();
+        Window window = None;
+        int revert = 0;
+        XGetInputFocus(d, &window, &revert);
+        for (int depth = 0; depth < maxWindowDepth && window != None && window != PointerRoot;
+             ++depth) {
+            XClassHint hint{};
+            if (XGetClassHint(d, window, &hint) != 0) {
+                const TerminalKind kind = terminalKindOf(hint.res_name ? hint.res_name : "",
+                                                         hint.res_class ? hint.res_class : "");
+                if (hint.res_name) XFree(hint.res_name);
+                if (hint.res_class) XFree(hint.res_class);
+                return kind;
+            }
+            Window root = None, parent = None;
+            Window* children = nullptr;
+            unsigned count = 0;
+            if (!XQueryTree(d, window, &root, &parent, &children, &count)) break;
+            if (children) XFree(children);
+            if (parent == root) break;
+            window = parent;
+        }
+        return TerminalKind::none;
+    }
+
+    KeySet keysDown()
+    {
+        char keys[32] = {};
+        XQueryKeymap(control_.get(), keys);
+        KeySet set;
+        for (int i = 0; i < 256; ++i) {
+            if ((keys[i / 8] >> (i % 8)) & 1) set.set(i);
+        }
+        return set;
+    }
+
+    // Keys down on the physical keyboards, and on the XTEST keyboards that automation types with.
+    struct DeviceKeys {
+        KeySet physical;
+        KeySet automation;
+    };
+    DeviceKeys deviceKeysDown()
+    {
+        DeviceKeys result;
+        if (!hasXInput_) return result;
+        Display* d = control_.get();
+        int count = 0;
+        XDeviceInfo* devices = XListInputDevices(d, &count);
+        for (int i = 0; devices != nullptr && i < count; ++i) {
+            if (devices[i].use != IsXExtensionKeyboard) continue;
+            const bool automation =
+                std::string_view(devices[i].name).find("XTEST") != std::string_view::npos;
+            XDevice* device = XOpenDevice(d, devices[i].id);
+            if (device == nullptr) continue;
+            if (XDeviceState* state = XQueryDeviceState(d, device)) {
+                auto* cls = state->data;
+                for (int c = 0; c < state->num_classes; ++c) {
+                    if (cls->c_class == KeyClass) {
+                        const auto* keys = reinterpret_cast<XKeyState*>(cls);
+                        for (int k = 0; k < keys->num_keys && k < 256; ++k) {
+                            if ((keys->keys[k / 8] >> (k % 8)) & 1) {
+                                (automation ? result.automation : result.physical).set(k);
+                            }
+                        }
+                    }
+                    cls =
+                        reinterpret_cast<XInputClass*>(reinterpret_cast<char*>(cls) + cls->length);
+                }
+                XFreeDeviceState(state);
+            }
+            XCloseDevice(d, device);
+        }
+        if (devices) XFreeDeviceList(devices);
+        return result;
+    }
+
+    KeyCode keycodeOf(ChordKey key) const
+    {
+        switch (key) {
+        case ChordKey::c: return keycodes_.c;
+        case ChordKey::v: return keycodes_.v;
+        case ChordKey::insert: return keycodes_.insert;
+        }
+        return 0;
+    }
+
+    void fake(KeyCode key, bool press)
+    {
+        if (key != 0) XTestFakeKeyEvent(control_.get(), key, press ? True : False, CurrentTime);
+    }
+
+    // The focused client must see exactly the chord's modifiers: let go of the others the user
+    // holds, keep a held Control rather than press a second one, and take Caps Lock off.
+    void beginChord(const X11KeyEvent& event)
+    {
+        pending_.reset();
+        const Chord chord = chordFor(focusedTerminalKind(), event.key, event.flags);
+        if (chord.skip) return;
+        PendingChord pending;
+        pending.key = keycodeOf(chord.key);
+        if (pending.key == 0) return;
+
+        const KeySet down = keysDown();
+        const bool controlHeld = (down & keycodes_.controlKeys).any();
+        const bool shiftHeld = (down & keycodes_.shiftKeys).any();
+        for (int k = 0; k < 256; ++k) {
+            if (!down.test(k) || !keycodes_.holdable.test(k)) continue;
+            if (chord.control && keycodes_.controlKeys.test(k)) continue;
+            if (chord.shift && keycodes_.shiftKeys.test(k)) continue;
+            pending.released.push_back(static_cast<KeyCode>(k));
+        }
+        if (!pending.released.empty()) pending.automationHeld = deviceKeysDown().automation;
+
+        if (hasXkb_) {
+            XkbStateRec state{};
+            if (XkbGetState(control_.get(), XkbUseCoreKbd, &state) == Success &&
+                (state.locked_mods & LockMask) != 0) {
+                pending.capsLockWasLocked = true;
+                XkbLockModifiers(control_.get(), XkbUseCoreKbd, LockMask, 0);
+            }
+        }
+        for (KeyCode k : pending.released)
+            fake(k, false);
+        auto press = [&](bool wanted, KeyCode k) {
+            if (wanted && k != 0) {
+                fake(k, true);
+                pending.pressed.push_back(k);
+            }
+        };
+        press(chord.control && !controlHeld, keycodes_.control);
+        press(chord.shift && !shiftHeld, keycodes_.shift);
+        press(chord.alt, keycodes_.alt);
+        press(chord.super, keycodes_.super);
+        fake(pending.key, true);
+        pending_ = std::move(pending);
+    }
+
+    // Lets go of what the chord pressed, then gives back only the modifiers the user still holds.
+    void endChord(const X11KeyEvent& event)
+    {
+        if (!pending_) {
+            // The key-down could not be made; make sure its key is not left down either way.
+            const Chord chord = chordFor(TerminalKind::none, event.key, 0);
+            if (!chord.skip) fake(keycodeOf(chord.key), false);
+            return;
+        }
+        PendingChord pending = std::move(*pending_);
+        pending_.reset();
+        fake(pending.key, false);
+        for (auto k = pending.pressed.rbegin(); k != pending.pressed.rend(); ++k)
+            fake(*k, false);
+        if (pending.capsLockWasLocked) {
+            XkbLockModifiers(control_.get(), XkbUseCoreKbd, LockMask, LockMask);
+        }
+        if (pending.released.empty()) return;
+
+        XSync(control_.get(), False);
+        const KeySet physical = deviceKeysDown().physical;
+        std::vector<KeyCode> restored;
+        for (KeyCode k : pending.released) {
+            if (physical.test(k) || pending.automationHeld.test(k)) {
+                fake(k, true);
+                restored.push_back(k);
+            }
+        }
+        // A key let go between the look and the restore would now be stuck: let go of it again.
+        if (restored.empty()) return;
+        XSync(control_.get(), False);
+        const KeySet stillPhysical = deviceKeysDown().physical;
+        for (KeyCode k : restored) {
+            if (!stillPhysical.test(k) && !pending.automationHeld.test(k)) fake(k, false);
+        }
+    }
+
+    DisplayPtr control_;
+    DisplayPtr data_;
+    bool hasXTest_ = false;
+    bool hasRecord_ = false;
+    bool hasXInput_ = false;
+    bool hasXkb_ = false;
+    bool recording_ = false;
+    XRecordContext context_ = 0;
+    Window instanceWindow_ = None;
+    std::vector<unsigned char> pointerMap_;
+    ModifierTable modifiers_{ModifierKeysyms{}};
+    Keycodes keycodes_;
+    std::optional<PendingChord> pending_;
+    OwnWindows ownWindows_;
+    std::vector<std::pair<std::uint64_t, std::function<void(const Event&)>>> monitors_;
+};
+
+int ignoreError(Display* /*display*/, XErrorEvent* /*error*/)
+{
+    return 0;
+}
+
+int connectionLost(Display* /*display*/)
+{
+    static constexpr char message[] = "snaplark: lost the connection to the X display; exiting\n";
+    [[maybe_unused]] const auto written = ::write(STDERR_FILENO, message, sizeof message - 1);
+    _exit(1);
+}
+
+}  // namespace
+
+std::unique_ptr<X11Desktop> X11Desktop::open(const std::string& displayName, std::string& error)
+{
+    const char* name = displayName.empty() ? nullptr : displayName.c_str();
+    DisplayPtr control(XOpenDisplay(name));
+    DisplayPtr data(control ? XOpenDisplay(name) : nullptr);
+    if (!control || !data) {
+        const char* shown = XDisplayName(name);
+        error = std::string("cannot open the X display \"") + (shown && *shown ? shown : "") +
+                "\"; Snaplark needs an X session (set DISPLAY or pass -display NAME)";
+        return nullptr;
+    }
+    return std::make_unique<Desktop>(std::move(control), std::move(data));
+}
+
+void X11Desktop::installErrorHandlers()
+{
+    XSetErrorHandler(ignoreError);
+    XSetIOErrorHandler(connectionLost);
+}
+
+}  // namespace snaplark::platform::x11

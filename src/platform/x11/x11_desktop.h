@@ -1,0 +1,49 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/event_monitor.h"
+#include "platform/keyboard.h"
+
+namespace snaplark::platform::x11 {
+
+// The agent's view of an X display: the left button of every other client, observed through the
+// RECORD extension with the modifier state the server gave each event, and keystrokes typed
+// through XTEST. Everything runs on the thread that calls dispatch().
+class X11Desktop {
+public:
+    // Opens the display (the default one when the name is empty); on failure returns nullptr
+    // and says why in `error`.
+    static std::unique_ptr<X11Desktop> open(const std::string& displayName, std::string& error);
+    virtual ~X11Desktop() = default;
+
+    // Takes the one place for an agent on this display; false when another agent holds it.
+    virtual bool claimSingleInstance() = 0;
+
+    // One sentence for each extension the display lacks, saying what does not work without it.
+    virtual std::vector<std::string> missingExtensions() const = 0;
+
+    virtual EventMonitors& eventMonitors() = 0;
+    virtual KeyboardEvents& keyboard() = 0;
+
+    // The main loop watches this descriptor and calls dispatch() whenever it is readable.
+    virtual int fileDescriptor() const = 0;
+    virtual void dispatch() = 0;
+
+    // How events in the agent's own windows and menus are told apart: a click there is not a
+    // click in another application.
+    struct OwnWindows {
+        std::function<bool()> popupOpen;
+        std::function<bool(unsigned long window)> isOwnWindow;
+    };
+    virtual void setOwnWindows(OwnWindows ownWindows) = 0;
+
+    // Makes a lost connection to the display end the process with a clear message, and keeps
+    // ordinary X errors (a window that vanished mid-query) from doing so.
+    static void installErrorHandlers();
+};
+
+}  // namespace snaplark::platform::x11
