@@ -86,9 +86,10 @@ public:
             content->connectOutlet(box->objectName().toStdString(), checkbox);
             if (auto action = selectorNamed(box->property("action").toString())) {
                 ViewController* target = content.get();
+                // The storyboard is gone by the time of a click; the services outlive every window.
                 QObject::connect(box, &QCheckBox::clicked, scene,
-                                 [this, target, action, sender = checkbox.get()] {
-                                     services_.sendAction(*action, target, sender);
+                                 [&services = services_, target, action, sender = checkbox.get()] {
+                                     services.sendAction(*action, target, sender);
                                  });
             }
         }

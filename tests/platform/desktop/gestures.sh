@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# The agent as a separate process under a private X server: every modifier row read from the
+# server's own event state, exactly one Control+C / Control+V per gesture, held modifiers given back.
+source "$(dirname "$0")/lib.sh"
+start_x
+start_tray
+start_agent
+start_recorder
+out=$work/agent.out
+rec=$work/recorder.out
+
+# Zero-delay press and release with each modifier set: Control stands for Command, Super for
+# Control, Alt for Option.
+rows=(
+  "shift:shift key is pressed"
+  "super:control key is pressed"
+  "alt:option key is pressed"
+  "ctrl:Command key is pressed"
+  "super shift:control-shift keys are pressed"
+  "alt shift:option-shift keys are pressed"
+  "ctrl shift:command-shift keys are pressed"
+  "super alt:control-option keys are pressed"
+  "super ctrl:control-command keys are pressed"
+  "alt ctrl:option-command keys are pressed"
+  "shift super alt:shift-control-option keys are pressed"
+  "shift super ctrl:shift-control-command keys are pressed"
+  "super alt ctrl:control-option-command keys are pressed"
+  "shift alt ctrl:shift-command-option keys are pressed"
+  "shift super alt ctrl:shift-control-option-command keys are pressed"
+  ":no modifier keys are pressed"
+)
+xdotool mousemove 200 200
+for row in "${rows[@]}"; do
+  keys=${row%%:*} line=${row#*:}
+  before=$(wc -l <"$out")
+  down=() up=()
+  for k in $keys; do down+=(keydown "$k"); up=(keyup "$k" "${up[@]}"); done
+  xdotool "${down[@]}" mousedown 1 mouseup 1 "${up[@]}"
+  wait_until "two lines for [$keys]" 10 test "$(wc -l <"$out")" -ge $((before + 2))
+  got=$(tail -n +$((before + 1)) "$out")
+  [ "$got" = "$line"$'\n'"$line" ] || fail "[$keys] wrote: $got"
+done
+sync_recorder
+[ "$(count_lines "$rec" "keypress c state=0x4")" = 1 ] || fail "one copy expected"
+[ "$(count_lines "$rec" "keypress v state=0x4")" = 1 ] || fail "one paste expected"
+[ "$(grep -c -E '^keypress [cvCV] ' "$rec")" = 2 ] || fail "no other chord expected"
+[ "$(keys_down)" = "down" ] || fail "keys left down: $(keys_down)"
+
+# A paste with Shift held through the click: Control+V alone, then Shift is down again until the
+# user lets go of it.
+xdotool keydown ctrl keydown shift mousedown 1
+wait_until "the paste" 10 has_lines "$rec" 2 "keypress v state=0x4"
+[ "$(keys_down)" = "down Control_L Shift_L" ] || fail "after the paste: $(keys_down)"
+xdotool mouseup 1 keyup shift keyup ctrl
+sync_recorder
+[ "$(keys_down)" = "down" ] || fail "keys left down: $(keys_down)"
+
+# The copy's chord does not carry Caps Lock; a click with Caps Lock on is no gesture.
+xdotool key Caps_Lock
+before=$(wc -l <"$out")
+xdotool keydown ctrl mousedown 1 mouseup 1 keyup ctrl
+wait_until "the lines" 10 test "$(wc -l <"$out")" -ge $((before + 2))
+xdotool key Caps_Lock
+sync_recorder
+[ "$(count_lines "$rec" "keypress c state=0x4")" = 1 ] || fail "a click with Caps Lock copied"
+[ "$(tail -n 1 "$out")" = "no modifier keys are pressed" ] || fail "Caps Lock: $(tail -n 1 "$out")"
+
+# The tray icon's left click is the status button: its line, then a copy.
+wait_until "the tray icon" 10 tray_icon
+icon=$(tray_icon)
+xdotool key Caps_Lock
+xdotool mousemove --window "$icon" 11 11 click 1
+wait_until "onClickedMenuBar" 10 has_lines "$out" 1 "onClickedMenuBar"
+sync_recorder
+xdotool key Caps_Lock
+[ "$(count_lines "$rec" "keypress c state=0x4")" = 2 ] || fail "the status button's copy"
+grep -q -x "keypress c state=0x6" "$rec" && fail "Caps Lock rode along"
+[ "$(keys_down)" = "down" ] || fail "keys left down: $(keys_down)"
+stop_agent
+echo "ok"

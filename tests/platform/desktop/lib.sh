@@ -1,0 +1,177 @@
+# Helpers for the desktop tests: a private X server, a tray, the agent as a separate process, and
+# waits for conditions with a deadline. Sourced by each test with the build directory as $1.
+set -euo pipefail
+
+build=$(cd "$1" && pwd)
+agent=$build/snaplark
+recorder=$build/tests/key_recorder
+for tool in Xvfb xdotool; do
+  command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
+done
+
+work=$(mktemp -d)
+export XDG_CONFIG_HOME=$work/config
+export XDG_RUNTIME_DIR=$work/runtime
+mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+started=()
+
+cleanup() {
+  local pid
+  for pid in "${started[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${started[@]}"; do wait "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  for f in "$work"/*.out "$work"/*.err; do
+    [ -s "$f" ] && { echo "--- $f"; tail -n 40 "$f"; }
+  done
+  exit 1
+}
+
+# wait_until DESCRIPTION SECONDS COMMAND...: runs the command until it succeeds or time runs out.
+wait_until() {
+  local what=$1 seconds=$2
+  shift 2
+  local deadline=$((SECONDS + seconds))
+  until "$@" >/dev/null 2>&1; do
+    [ $SECONDS -lt $deadline ] || fail "timed out waiting for $what"
+    sleep 0.05
+  done
+}
+
+# The number of lines in a file matching a fixed string.
+count_lines() { grep -c -x -F -- "$2" "$1" 2>/dev/null || true; }
+
+# has_lines FILE N TEXT: the file holds at least N lines equal to TEXT.
+has_lines() { [ "$(count_lines "$1" "$3")" -ge "$2" ]; }
+
+start_x() {
+  exec 3>"$work/displayfd"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp "$@" >"$work/xvfb.err" 2>&1 &
+  started+=($!)
+  exec 3>&-
+  wait_until "the X server" 10 test -s "$work/displayfd"
+  export DISPLAY=:$(head -n 1 "$work/displayfd")
+}
+
+start_tray() {
+  trayer --edge top --align right --widthtype request --height 24 >"$work/trayer.err" 2>&1 &
+  started+=($!)
+  wait_until "the tray" 10 xdotool search --class trayer
+}
+
+# start_agent [NAME]: starts the agent with its output in $work/NAME.out and .err.
+start_agent() {
+  local name=${1:-agent}
+  "$agent" >"$work/$name.out" 2>"$work/$name.err" &
+  agent_pid=$!
+  started+=($agent_pid)
+  wait_until "the agent to observe clicks" 10 probe_click "$work/$name.out"
+}
+
+# A plain click in an empty corner; true once the agent has written its two lines.
+probe_click() {
+  local before
+  before=$(wc -l <"$1")
+  xdotool mousemove 1 767 click 1
+  local deadline=$((SECONDS + 1))
+  while [ $SECONDS -le $deadline ]; do
+    [ "$(wc -l <"$1")" -ge $((before + 2)) ] && return 0
+    sleep 0.05
+  done
+  return 1
+}
+
+stop_agent() {
+  kill -TERM "$agent_pid"
+  wait "$agent_pid" || fail "the agent exited with status $? on SIGTERM"
+}
+
+# The agent's tray icon window, once it exists.
+tray_icon() {
+  local w
+  for w in $(xdotool search --classname snaplark 2>/dev/null); do
+    if [ "$(xdotool getwindowname "$w" 2>/dev/null)" = "Snaplark" ] &&
+       xwininfo -id "$w" 2>/dev/null | grep -q "Width: 22$" &&
+       xwininfo -id "$w" 2>/dev/null | grep -q "Map State: IsViewable"; then
+      echo "$w"
+      return 0
+    fi
+  done
+  return 1
+}
+
+# start_recorder [CLASS]: a client window that takes the focus and logs the keys it receives.
+start_recorder() {
+  "$recorder" --class "${1:-KeyRecorder}" --at 100 100 >"$work/recorder.out" 2>"$work/recorder.err" &
+  started+=($!)
+  wait_until "the key recorder" 10 grep -q '^ready' "$work/recorder.out"
+}
+
+stop_recorder() {
+  local pid=${started[-1]}
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+}
+
+# A marker key typed by the test itself: once the recorder has it, everything the agent typed
+# before it has arrived too.
+sync_recorder() {
+  local before
+  before=$(markers)
+  xdotool key F12
+  wait_until "the marker key" 10 test "$(markers)" -gt "$before"
+}
+markers() { grep -c '^keypress F12 ' "$work/recorder.out" || true; }
+
+keys_down() { "$recorder" --keymap; }
+
+# menu_choose ROWS: opens the tray menu and picks the entry ROWS down from the top (separators
+# are skipped by the keyboard).
+menu_choose() {
+  local icon
+  wait_until "the tray icon" 10 tray_icon
+  icon=$(tray_icon)
+  # Qt opens the menu again only once the pointer has left the icon and come back.
+  xdotool mousemove 512 700 mousemove --window "$icon" 11 11 click 3
+  wait_until "the tray menu" 10 menu_open
+  # The menu opens under the pointer; away from it no entry is hovered and the keys count from
+  # the top.
+  xdotool mousemove 512 700
+  local keys=()
+  for ((i = 0; i < $1; i++)); do keys+=(Down); done
+  xdotool key "${keys[@]}" Return
+  wait_until "the tray menu to close" 10 test -z "$(menu_open)"
+}
+
+# Popup menus bypass the window manager; so does the embedded tray icon, which is 22 high.
+menu_open() {
+  local w info
+  for w in $(xdotool search --onlyvisible --classname snaplark 2>/dev/null); do
+    info=$(xwininfo -id "$w" -all 2>/dev/null) || continue
+    grep -q "Override Redirect State: yes" <<<"$info" || continue
+    grep -q "Height: 22$" <<<"$info" && continue
+    echo "$w"
+    return 0
+  done
+  return 1
+}
+
+# The agent's alert window, while one is shown.
+alert_open() {
+  local w
+  for w in $(xdotool search --onlyvisible --classname snaplark 2>/dev/null); do
+    [ "$(xdotool getwindowname "$w")" = "Snaplark" ] || continue
+    xwininfo -id "$w" -all 2>/dev/null | grep -q "Override Redirect State: no" && { echo "$w"; return 0; }
+  done
+  return 1
+}
+
+# Gives the keyboard focus back to the recorder, as a user clicking into their application would.
+focus_recorder() {
+  xdotool windowfocus --sync "$(awk '/^ready/ { print $2; exit }' "$work/recorder.out")"
+}
