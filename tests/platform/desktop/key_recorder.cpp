@@ -15,7 +15,7 @@
 
 namespace {
 
-int printKeymap(Display* display)
+void printKeymap(Display* display)
 {
     char keys[32] = {};
     XQueryKeymap(display, keys);
@@ -28,7 +28,6 @@ int printKeymap(Display* display)
         }
     }
     std::printf("\n");
-    return 0;
 }
 
 }  // namespace
@@ -52,7 +51,11 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "key_recorder: cannot open display\n");
         return 1;
     }
-    if (keymap) return printKeymap(display);
+    if (keymap) {
+        printKeymap(display);
+        XCloseDisplay(display);
+        return 0;
+    }
 
     const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), x, y, 300, 200,
                                               0, 0, WhitePixel(display, DefaultScreen(display)));

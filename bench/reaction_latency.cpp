@@ -1,0 +1,85 @@
+// Reaction latency of a running agent: from the moment the injected left-button release has been
+// sent (XSync returned) to the moment this client's focused window receives the resulting key
+// press. Prints one line per run: count, median, 99th percentile and maximum in microseconds.
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <poll.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Waits for a key press of `key` on the window; false after the timeout.
+bool waitForKeyPress(Display* display, KeySym key, int timeoutMs, Clock::time_point& when)
+{
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        while (XPending(display) > 0) {
+            XEvent event;
+            XNextEvent(display, &event);
+            if (event.type == KeyPress && XLookupKeysym(&event.xkey, 0) == key) {
+                when = Clock::now();
+                return true;
+            }
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) return false;
+        pollfd fd{ConnectionNumber(display), POLLIN, 0};
+        poll(&fd, 1, static_cast<int>(left.count()));
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const int gestures = argc > 1 ? std::atoi(argv[1]) : 200;
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) {
+        std::fprintf(stderr, "reaction_latency: cannot open display\n");
+        return 1;
+    }
+    const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 200, 200, 200, 200, 0, 0, 0);
+    XSelectInput(display, window, KeyPressMask | StructureNotifyMask);
+    XMapWindow(display, window);
+    for (XEvent event;;) {
+        XNextEvent(display, &event);
+        if (event.type == MapNotify) break;
+    }
+    XSetInputFocus(display, window, RevertToPointerRoot, CurrentTime);
+    XWarpPointer(display, None, window, 0, 0, 0, 0, 100, 100);
+    const KeyCode control = XKeysymToKeycode(display, XK_Control_L);
+    XSync(display, False);
+
+    std::vector<double> micros;
+    for (int i = 0; i < gestures; ++i) {
+        XTestFakeKeyEvent(display, control, True, CurrentTime);
+        XTestFakeButtonEvent(display, 1, True, CurrentTime);
+        XSync(display, False);
+        XTestFakeButtonEvent(display, 1, False, CurrentTime);
+        XSync(display, False);
+        const auto sent = Clock::now();
+        Clock::time_point received;
+        const bool arrived = waitForKeyPress(display, XK_c, 2000, received);
+        XTestFakeKeyEvent(display, control, False, CurrentTime);
+        XSync(display, False);
+        if (!arrived) {
+            std::fprintf(stderr, "reaction_latency: no Control+C after gesture %d\n", i + 1);
+            return 1;
+        }
+        micros.push_back(std::chrono::duration<double, std::micro>(received - sent).count());
+    }
+    std::sort(micros.begin(), micros.end());
+    auto at = [&](double q) { return micros[static_cast<std::size_t>(q * (micros.size() - 1))]; };
+    std::printf("gestures=%zu median_us=%.0f p99_us=%.0f max_us=%.0f\n", micros.size(), at(0.5), at(0.99),
+                micros.back());
+    XCloseDisplay(display);
+    return 0;
+}
