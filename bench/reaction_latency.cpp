@@ -29,7 +29,8 @@ bool waitForKeyPress(Display* display, KeySym key, int timeoutMs, Clock::time_po
                 return true;
             }
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0) return false;
         pollfd fd{ConnectionNumber(display), POLLIN, 0};
         poll(&fd, 1, static_cast<int>(left.count()));
@@ -46,7 +47,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "reaction_latency: cannot open display\n");
         return 1;
     }
-    const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 200, 200, 200, 200, 0, 0, 0);
+    const Window window =
+        XCreateSimpleWindow(display, DefaultRootWindow(display), 200, 200, 200, 200, 0, 0, 0);
     XSelectInput(display, window, KeyPressMask | StructureNotifyMask);
     XMapWindow(display, window);
     for (XEvent event;;) {
@@ -78,8 +80,8 @@ int main(int argc, char** argv)
     }
     std::sort(micros.begin(), micros.end());
     auto at = [&](double q) { return micros[static_cast<std::size_t>(q * (micros.size() - 1))]; };
-    std::printf("gestures=%zu median_us=%.0f p99_us=%.0f max_us=%.0f\n", micros.size(), at(0.5), at(0.99),
-                micros.back());
+    std::printf("gestures=%zu median_us=%.0f p99_us=%.0f max_us=%.0f\n", micros.size(), at(0.5),
+                at(0.99), micros.back());
     XCloseDisplay(display);
     return 0;
 }

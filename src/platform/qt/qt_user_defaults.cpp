@@ -71,6 +71,13 @@ public:
     }
 
 private:
+    struct FileSignature {
+        bool exists;
+        qint64 size;
+        QDateTime modified;
+        bool operator==(const FileSignature&) const = default;
+    };
+    static inline std::optional<std::pair<FileSignature, QSettings::Status>> lastVerdict;
     static inline bool readProblemReported = false;
     static inline bool writeProblemReported = false;
 
@@ -83,11 +90,19 @@ private:
 
     std::string path() const { return settings_->fileName().toStdString(); }
 
+    // Qt parses a file once and hands later handles its cached reading with no error, so the
+    // verdict on a file is kept for as long as the file stays as it was.
     QSettings::Status status() const
     {
-        if (settings_->status() != QSettings::NoError) return settings_->status();
         const QFileInfo file(settings_->fileName());
-        return file.exists() && !file.isReadable() ? QSettings::AccessError : QSettings::NoError;
+        const FileSignature signature{file.exists(), file.size(), file.lastModified()};
+        if (lastVerdict && lastVerdict->first == signature) return lastVerdict->second;
+        QSettings::Status status = settings_->status();
+        if (status == QSettings::NoError && file.exists() && !file.isReadable()) {
+            status = QSettings::AccessError;
+        }
+        lastVerdict = {signature, status};
+        return status;
     }
 
     bool unreadable() const { return status() != QSettings::NoError; }

@@ -10,6 +10,7 @@
 #include <X11/keysym.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <bitset>
 #include <cstring>
 #include <iostream>
@@ -48,13 +49,11 @@ struct Keycodes {
     KeyCode c = 0;  // the key in the ANSI C position
     KeyCode v = 0;  // and in the V position
     KeyCode insert = 0;
-    KeyCode control = 0;
-    KeyCode shift = 0;
+    std::vector<KeyCode> controls;  // every key on the Control modifier, in the map's order
+    std::vector<KeyCode> shifts;    // and on Shift
     KeyCode alt = 0;
     KeyCode super = 0;
-    KeySet controlKeys;  // every key on the Control modifier
-    KeySet shiftKeys;    // and on Shift
-    KeySet holdable;     // keys on Shift, Control and Mod1-5 that are not locks
+    KeySet holdable;  // keys on Shift, Control and Mod1-5 that are not locks
 };
 
 // What a key-down changed, so that its key-up can undo exactly that.
@@ -73,7 +72,9 @@ public:
     {
         int major = 0, minor = 0, event = 0, error = 0, opcode = 0;
         hasXTest_ = XTestQueryExtension(control_.get(), &event, &error, &major, &minor) != 0;
-        hasRecord_ = XRecordQueryVersion(control_.get(), &major, &minor) != 0;
+        // Asked by name first: Xlib complains on standard error about a missing extension.
+        hasRecord_ = XQueryExtension(control_.get(), "RECORD", &opcode, &event, &error) != 0 &&
+                     XRecordQueryVersion(control_.get(), &major, &minor) != 0;
         hasXInput_ =
             XQueryExtension(control_.get(), "XInputExtension", &opcode, &event, &error) != 0;
         hasXkb_ = XkbQueryExtension(control_.get(), &opcode, &event, &error, &major, &minor) != 0;
@@ -187,8 +188,8 @@ private:
                     if (kc == 0) continue;
                     const KeySym sym = XkbKeycodeToKeysym(d, kc, 0, 0);
                     keysyms[index].push_back(sym);
-                    if (index == ControlMapIndex) codes.controlKeys.set(kc);
-                    if (index == ShiftMapIndex) codes.shiftKeys.set(kc);
+                    if (index == ControlMapIndex) codes.controls.push_back(kc);
+                    if (index == ShiftMapIndex) codes.shifts.push_back(kc);
                     const bool lock = sym == XK_Caps_Lock || sym == XK_Shift_Lock ||
                                       sym == XK_Num_Lock || sym == XK_Scroll_Lock;
                     if (index != LockMapIndex && !lock) codes.holdable.set(kc);
@@ -201,8 +202,6 @@ private:
         codes.c = keycodeByName("AB03", XK_c);
         codes.v = keycodeByName("AB04", XK_v);
         codes.insert = XKeysymToKeycode(d, XK_Insert);
-        codes.control = XKeysymToKeycode(d, XK_Control_L);
-        codes.shift = XKeysymToKeycode(d, XK_Shift_L);
         codes.alt = XKeysymToKeycode(d, XK_Alt_L);
         codes.super = XKeysymToKeycode(d, XK_Super_L);
         keycodes_ = codes;
@@ -402,12 +401,21 @@ private:
         if (pending.key == 0) return;
 
         const KeySet down = keysDown();
-        const bool controlHeld = (down & keycodes_.controlKeys).any();
-        const bool shiftHeld = (down & keycodes_.shiftKeys).any();
+        // The chord presses a Control (and Shift) key of its own that the user is not holding, so
+        // that letting go of theirs mid-chord cannot take the modifier off the key.
+        const auto contains = [](const std::vector<KeyCode>& keys, int k) {
+            return std::find(keys.begin(), keys.end(), k) != keys.end();
+        };
+        const auto freeKey = [&down](const std::vector<KeyCode>& keys) -> KeyCode {
+            for (KeyCode k : keys) {
+                if (!down.test(k)) return k;
+            }
+            return 0;
+        };
         for (int k = 0; k < 256; ++k) {
             if (!down.test(k) || !keycodes_.holdable.test(k)) continue;
-            if (chord.control && keycodes_.controlKeys.test(k)) continue;
-            if (chord.shift && keycodes_.shiftKeys.test(k)) continue;
+            if (chord.control && contains(keycodes_.controls, k)) continue;
+            if (chord.shift && contains(keycodes_.shifts, k)) continue;
             pending.released.push_back(static_cast<KeyCode>(k));
         }
         if (!pending.released.empty()) pending.automationHeld = deviceKeysDown().automation;
@@ -428,8 +436,8 @@ private:
                 pending.pressed.push_back(k);
             }
         };
-        press(chord.control && !controlHeld, keycodes_.control);
-        press(chord.shift && !shiftHeld, keycodes_.shift);
+        press(chord.control, freeKey(keycodes_.controls));
+        press(chord.shift, freeKey(keycodes_.shifts));
         press(chord.alt, keycodes_.alt);
         press(chord.super, keycodes_.super);
         fake(pending.key, true);

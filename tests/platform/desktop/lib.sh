@@ -67,7 +67,8 @@ start_tray() {
 # start_agent [NAME]: starts the agent with its output in $work/NAME.out and .err.
 start_agent() {
   local name=${1:-agent}
-  "$agent" >"$work/$name.out" 2>"$work/$name.err" &
+  agent_out=$work/$name.out
+  "$agent" >"$agent_out" 2>"$work/$name.err" &
   agent_pid=$!
   started+=($agent_pid)
   wait_until "the agent to observe clicks" 10 probe_click "$work/$name.out"
