@@ -152,8 +152,10 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
         delegate->applicationDidFinishLaunching();
         services.showStatusItems();
         if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-            std::cerr << "snaplark: no system tray is running; the gestures work, and the icon "
-                         "appears when a tray starts\n";
+            std::cerr
+                << "snaplark: no system tray is running; the gestures work, and the icon "
+                   "appears when a tray starts (on GNOME, install and enable the AppIndicator "
+                   "extension, package gnome-shell-extension-appindicator)\n";
         }
     });
     const int status = QApplication::exec();

@@ -137,9 +137,7 @@ menu_choose() {
   local icon
   wait_until "the tray icon" 10 tray_icon
   icon=$(tray_icon)
-  # Qt opens the menu again only once the pointer has left the icon and come back.
-  xdotool mousemove 512 700 mousemove --window "$icon" 11 11 click 3
-  wait_until "the tray menu" 10 menu_open
+  wait_until "the tray menu" 10 open_menu "$icon"
   # The menu opens under the pointer; away from it no entry is hovered and the keys count from
   # the top.
   xdotool mousemove 512 700
@@ -150,6 +148,18 @@ menu_choose() {
 }
 
 # Popup menus bypass the window manager; so does the embedded tray icon, which is 22 high.
+# Right-clicks the icon; true once the menu shows. Qt opens it again only once the pointer has
+# left the icon and come back, and a click right after a menu closed may go unanswered.
+open_menu() {
+  xdotool mousemove 512 700 mousemove --window "$1" 11 11 click 3
+  local deadline=$((SECONDS + 2))
+  while [ $SECONDS -le $deadline ]; do
+    menu_open >/dev/null && return 0
+    sleep 0.05
+  done
+  return 1
+}
+
 menu_open() {
   local w info
   for w in $(xdotool search --onlyvisible --classname snaplark 2>/dev/null); do
