@@ -9,18 +9,9 @@ namespace snaplark {
 
 using platform::ModifierFlags;
 
-namespace modifier {
-inline constexpr ModifierFlags capsLock = 0x10000;
-inline constexpr ModifierFlags shift = 0x20000;
-inline constexpr ModifierFlags control = 0x40000;
-inline constexpr ModifierFlags option = 0x80000;
-inline constexpr ModifierFlags command = 0x100000;
-inline constexpr ModifierFlags numericPad = 0x200000;
-inline constexpr ModifierFlags help = 0x400000;
-inline constexpr ModifierFlags function = 0x800000;
+namespace modifier = platform::modifier;
 // Bits 16 to 31; the low half only tells which key of a left/right pair is down.
 inline constexpr ModifierFlags deviceIndependentMask = 0xFFFF0000;
-}  // namespace modifier
 
 struct ModifierRow {
     int number;  // 1 to 15, or defaultRowNumber

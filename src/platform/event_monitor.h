@@ -9,6 +9,18 @@ namespace snaplark::platform {
 // The modifier-flag word of a mouse event, in the bit layout the gesture engine classifies.
 using ModifierFlags = std::uint64_t;
 
+// The named bits of the flag word; every backend translates its platform's modifiers into these.
+namespace modifier {
+inline constexpr ModifierFlags capsLock = 0x10000;
+inline constexpr ModifierFlags shift = 0x20000;
+inline constexpr ModifierFlags control = 0x40000;
+inline constexpr ModifierFlags option = 0x80000;
+inline constexpr ModifierFlags command = 0x100000;
+inline constexpr ModifierFlags numericPad = 0x200000;
+inline constexpr ModifierFlags help = 0x400000;
+inline constexpr ModifierFlags function = 0x800000;
+}  // namespace modifier
+
 struct Event {
     ModifierFlags modifierFlags = 0;
 };

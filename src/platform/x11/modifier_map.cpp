@@ -8,12 +8,6 @@
 namespace snaplark::platform::x11 {
 namespace {
 
-constexpr ModifierFlags capsLockFlag = 0x10000;
-constexpr ModifierFlags shiftFlag = 0x20000;
-constexpr ModifierFlags controlFlag = 0x40000;
-constexpr ModifierFlags optionFlag = 0x80000;
-constexpr ModifierFlags commandFlag = 0x100000;
-
 bool holdsAny(const std::vector<Keysym>& keysyms, std::initializer_list<Keysym> wanted)
 {
     return std::any_of(keysyms.begin(), keysyms.end(), [&](Keysym k) {
@@ -24,10 +18,10 @@ bool holdsAny(const std::vector<Keysym>& keysyms, std::initializer_list<Keysym> 
 // Mod1 to Mod5 carry whatever the keyboard map puts there, so their role comes from their keys.
 ModifierFlags roleOfVirtualModifier(const std::vector<Keysym>& keysyms)
 {
-    if (holdsAny(keysyms, {XK_Super_L, XK_Super_R})) return controlFlag;
+    if (holdsAny(keysyms, {XK_Super_L, XK_Super_R})) return modifier::control;
     if (holdsAny(keysyms,
                  {XK_Alt_L, XK_Alt_R, XK_Meta_L, XK_Meta_R, XK_ISO_Level3_Shift, XK_Mode_switch})) {
-        return optionFlag;
+        return modifier::option;
     }
     // Num Lock is on all day on most machines; neither lock may block a gesture.
     if (holdsAny(keysyms, {XK_Num_Lock, XK_Scroll_Lock})) return 0;
@@ -38,9 +32,9 @@ ModifierFlags roleOfVirtualModifier(const std::vector<Keysym>& keysyms)
 
 ModifierTable::ModifierTable(const ModifierKeysyms& keysyms)
 {
-    flags_[ShiftMapIndex] = shiftFlag;
-    flags_[LockMapIndex] = capsLockFlag;
-    flags_[ControlMapIndex] = commandFlag;
+    flags_[ShiftMapIndex] = modifier::shift;
+    flags_[LockMapIndex] = modifier::capsLock;
+    flags_[ControlMapIndex] = modifier::command;
     for (int index = Mod1MapIndex; index <= Mod5MapIndex; ++index) {
         flags_[index] = roleOfVirtualModifier(keysyms[index]);
     }

@@ -30,6 +30,6 @@ private:
 };
 
 // A flag bit no gesture row contains, for modifiers without a place in the table.
-inline constexpr ModifierFlags otherModifierFlag = 0x800000;
+inline constexpr ModifierFlags otherModifierFlag = modifier::function;
 
 }  // namespace snaplark::platform::x11

@@ -10,10 +10,6 @@ namespace {
 
 constexpr VirtualKeyCode keyC = 8;
 constexpr VirtualKeyCode keyV = 9;
-constexpr ModifierFlags shiftFlag = 0x20000;
-constexpr ModifierFlags controlFlag = 0x40000;
-constexpr ModifierFlags optionFlag = 0x80000;
-constexpr ModifierFlags commandFlag = 0x100000;
 
 struct KnownTerminal {
     std::string_view name;  // WM_CLASS instance or class, lower case
@@ -79,11 +75,11 @@ Chord chordFor(TerminalKind kind, VirtualKeyCode key, ModifierFlags flags)
         return chord;
     }
     chord.key = key == keyC ? ChordKey::c : ChordKey::v;
-    chord.control = (flags & commandFlag) != 0;
-    chord.shift = (flags & shiftFlag) != 0;
-    chord.alt = (flags & optionFlag) != 0;
-    chord.super = (flags & controlFlag) != 0;
-    const bool shortcut = flags == commandFlag;
+    chord.control = (flags & modifier::command) != 0;
+    chord.shift = (flags & modifier::shift) != 0;
+    chord.alt = (flags & modifier::option) != 0;
+    chord.super = (flags & modifier::control) != 0;
+    const bool shortcut = flags == modifier::command;
     if (!shortcut || kind == TerminalKind::none) return chord;
 
     if (kind == TerminalKind::shiftChords) {
