@@ -4,7 +4,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xproto.h>
 #include <X11/Xutil.h>
-#include <X11/extensions/XInput.h>
+#include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/record.h>
 #include <X11/keysym.h>
@@ -61,7 +61,6 @@ struct PendingChord {
     KeyCode key = 0;
     std::vector<KeyCode> pressed;   // modifiers this chord pressed, in order
     std::vector<KeyCode> released;  // modifiers the user held that this chord let go
-    KeySet automationHeld;          // of those, the ones another XTEST client held
     bool capsLockWasLocked = false;
 };
 
@@ -75,8 +74,10 @@ public:
         // Asked by name first: Xlib complains on standard error about a missing extension.
         hasRecord_ = XQueryExtension(control_.get(), "RECORD", &opcode, &event, &error) != 0 &&
                      XRecordQueryVersion(control_.get(), &major, &minor) != 0;
-        hasXInput_ =
-            XQueryExtension(control_.get(), "XInputExtension", &opcode, &event, &error) != 0;
+        if (XQueryExtension(control_.get(), "XInputExtension", &xinputOpcode_, &event, &error)) {
+            int xiMajor = 2, xiMinor = 2;
+            hasXInput_ = XIQueryVersion(control_.get(), &xiMajor, &xiMinor) == Success;
+        }
         hasXkb_ = XkbQueryExtension(control_.get(), &opcode, &event, &error, &major, &minor) != 0;
         readMaps();
         if (hasRecord_) startRecording();
@@ -119,8 +120,8 @@ public:
                                  "typed; gestures are still recognized");
         }
         if (!hasXInput_) {
-            missing.emplace_back("the X server has no XInputExtension, so modifiers held on the "
-                                 "keyboard during a paste may not be restored afterwards");
+            missing.emplace_back("the X server has no XInputExtension 2.2, so a modifier let go "
+                                 "during a paste's keystrokes may be given back by mistake");
         }
         return missing;
     }
@@ -334,44 +335,44 @@ private:
         return set;
     }
 
-    // Keys down on the physical keyboards, and on the XTEST keyboards that automation types with.
-    struct DeviceKeys {
-        KeySet physical;
-        KeySet automation;
-    };
-    DeviceKeys deviceKeysDown()
+    // Key presses and releases from every keyboard, raw: the server reports them even when it
+    // drops them (a release of a key that is not down), so a user's let-go shows even after this
+    // chord has let go of the same key. Watched only while a chord holds keys back.
+    void watchRawKeys(bool watch)
     {
-        DeviceKeys result;
-        if (!hasXInput_) return result;
-        Display* d = control_.get();
-        int count = 0;
-        XDeviceInfo* devices = XListInputDevices(d, &count);
-        for (int i = 0; devices != nullptr && i < count; ++i) {
-            if (devices[i].use != IsXExtensionKeyboard) continue;
-            const bool automation =
-                std::string_view(devices[i].name).find("XTEST") != std::string_view::npos;
-            XDevice* device = XOpenDevice(d, devices[i].id);
-            if (device == nullptr) continue;
-            if (XDeviceState* state = XQueryDeviceState(d, device)) {
-                auto* cls = state->data;
-                for (int c = 0; c < state->num_classes; ++c) {
-                    if (cls->c_class == KeyClass) {
-                        const auto* keys = reinterpret_cast<XKeyState*>(cls);
-                        for (int k = 0; k < keys->num_keys && k < 256; ++k) {
-                            if ((keys->keys[k / 8] >> (k % 8)) & 1) {
-                                (automation ? result.automation : result.physical).set(k);
-                            }
-                        }
-                    }
-                    cls =
-                        reinterpret_cast<XInputClass*>(reinterpret_cast<char*>(cls) + cls->length);
-                }
-                XFreeDeviceState(state);
-            }
-            XCloseDevice(d, device);
+        if (!hasXInput_) return;
+        unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+        if (watch) {
+            XISetMask(bits, XI_RawKeyPress);
+            XISetMask(bits, XI_RawKeyRelease);
         }
-        if (devices) XFreeDeviceList(devices);
-        return result;
+        XIEventMask mask{XIAllMasterDevices, static_cast<int>(sizeof bits), bits};
+        XISelectEvents(control_.get(), DefaultRootWindow(control_.get()), &mask, 1);
+    }
+
+    struct RawKey {
+        KeyCode key;
+        bool press;
+    };
+    // The raw key events that reached the control connection up to now, in server order.
+    std::vector<RawKey> takeRawKeys()
+    {
+        Display* d = control_.get();
+        XSync(d, False);
+        std::vector<RawKey> keys;
+        while (XPending(d) > 0) {
+            XEvent event;
+            XNextEvent(d, &event);
+            XGenericEventCookie& cookie = event.xcookie;
+            if (cookie.type != GenericEvent || cookie.extension != xinputOpcode_) continue;
+            if (!XGetEventData(d, &cookie)) continue;
+            const auto* raw = static_cast<const XIRawEvent*>(cookie.data);
+            if (raw->evtype == XI_RawKeyPress || raw->evtype == XI_RawKeyRelease) {
+                keys.push_back({static_cast<KeyCode>(raw->detail), raw->evtype == XI_RawKeyPress});
+            }
+            XFreeEventData(d, &cookie);
+        }
+        return keys;
     }
 
     KeyCode keycodeOf(ChordKey key) const
@@ -418,7 +419,7 @@ private:
             if (chord.shift && contains(keycodes_.shifts, k)) continue;
             pending.released.push_back(static_cast<KeyCode>(k));
         }
-        if (!pending.released.empty()) pending.automationHeld = deviceKeysDown().automation;
+        if (!pending.released.empty()) watchRawKeys(true);
 
         if (hasXkb_) {
             XkbStateRec state{};
@@ -463,22 +464,30 @@ private:
         }
         if (pending.released.empty()) return;
 
-        XSync(control_.get(), False);
-        const KeySet physical = deviceKeysDown().physical;
+        // Give back only what the user still holds: a key with a release besides this chord's own
+        // was let go meanwhile (a new press of it is the user's and needs no help).
+        std::vector<RawKey> seen = takeRawKeys();
         std::vector<KeyCode> restored;
         for (KeyCode k : pending.released) {
-            if (physical.test(k) || pending.automationHeld.test(k)) {
+            const auto releases = std::count_if(
+                seen.begin(), seen.end(), [k](const RawKey& e) { return e.key == k && !e.press; });
+            if (releases <= 1 || !hasXInput_) {
                 fake(k, true);
                 restored.push_back(k);
             }
         }
-        // A key let go between the look and the restore would now be stuck: let go of it again.
-        if (restored.empty()) return;
-        XSync(control_.get(), False);
-        const KeySet stillPhysical = deviceKeysDown().physical;
+        // A release that reached the server before the give-back found the key up and was dropped;
+        // the key would now be stuck, so let go of it again.
+        seen = takeRawKeys();
+        watchRawKeys(false);
         for (KeyCode k : restored) {
-            if (!stillPhysical.test(k) && !pending.automationHeld.test(k)) fake(k, false);
+            for (const RawKey& e : seen) {
+                if (e.key != k) continue;
+                if (!e.press) fake(k, false);
+                break;
+            }
         }
+        XFlush(control_.get());
     }
 
     DisplayPtr control_;
@@ -486,6 +495,7 @@ private:
     bool hasXTest_ = false;
     bool hasRecord_ = false;
     bool hasXInput_ = false;
+    int xinputOpcode_ = 0;
     bool hasXkb_ = false;
     bool recording_ = false;
     XRecordContext context_ = 0;
