@@ -95,6 +95,20 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
         return 0;
     }
 
+    // Watched from the start, so that a signal during start-up still ends the agent cleanly
+    // once the loop runs.
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) {
+        std::cerr << "snaplark: cannot watch for termination signals: " << std::strerror(errno)
+                  << '\n';
+        return exitFailure;
+    }
+    struct sigaction action {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+
     std::string error;
     auto desktop = x11::X11Desktop::open(displayName(argc, argv), error);
     if (!desktop) {
@@ -130,23 +144,12 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
     auto delegate = module.makeDelegate(services.platform());
     services.setDelegate(delegate.get());
 
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) {
-        std::cerr << "snaplark: cannot watch for termination signals: " << std::strerror(errno)
-                  << '\n';
-        return exitFailure;
-    }
     QSocketNotifier terminationSignals(signalPipe[0], QSocketNotifier::Read);
     QObject::connect(&terminationSignals, &QSocketNotifier::activated, [&services] {
         unsigned char byte = 0;
         [[maybe_unused]] const auto n = ::read(signalPipe[0], &byte, 1);
         services.terminate(nullptr);
     });
-    struct sigaction action {};
-    action.sa_handler = onTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
 
     QTimer::singleShot(0, [&] {
         delegate->applicationDidFinishLaunching();

@@ -337,7 +337,7 @@ private:
 
     // Key presses and releases from every keyboard, raw: the server reports them even when it
     // drops them (a release of a key that is not down), so a user's let-go shows even after this
-    // chord has let go of the same key. Watched only while a chord holds keys back.
+    // chord has let go of the same key. Watched only while a chord runs.
     void watchRawKeys(bool watch)
     {
         if (!hasXInput_) return;
@@ -367,7 +367,8 @@ private:
             if (cookie.type != GenericEvent || cookie.extension != xinputOpcode_) continue;
             if (!XGetEventData(d, &cookie)) continue;
             const auto* raw = static_cast<const XIRawEvent*>(cookie.data);
-            if (raw->evtype == XI_RawKeyPress || raw->evtype == XI_RawKeyRelease) {
+            const bool current = cookie.serial >= rawKeysSince_;
+            if (current && (raw->evtype == XI_RawKeyPress || raw->evtype == XI_RawKeyRelease)) {
                 keys.push_back({static_cast<KeyCode>(raw->detail), raw->evtype == XI_RawKeyPress});
             }
             XFreeEventData(d, &cookie);
@@ -401,6 +402,10 @@ private:
         pending.key = keycodeOf(chord.key);
         if (pending.key == 0) return;
 
+        // Raw key events are watched from before the look at the keyboard, so that no let-go after
+        // it goes unseen; those the server sent before it answered the look do not count.
+        watchRawKeys(true);
+        rawKeysSince_ = NextRequest(control_.get());
         const KeySet down = keysDown();
         // The chord presses a Control (and Shift) key of its own that the user is not holding, so
         // that letting go of theirs mid-chord cannot take the modifier off the key.
@@ -419,7 +424,16 @@ private:
             if (chord.shift && contains(keycodes_.shifts, k)) continue;
             pending.released.push_back(static_cast<KeyCode>(k));
         }
-        if (!pending.released.empty()) watchRawKeys(true);
+        if (pending.released.empty()) {
+            // Nothing to give back: stop watching, and drop what came in with the look so that
+            // the connection never piles up events.
+            watchRawKeys(false);
+            Display* d = control_.get();
+            while (XEventsQueued(d, QueuedAlready) > 0) {
+                XEvent unused;
+                XNextEvent(d, &unused);
+            }
+        }
 
         if (hasXkb_) {
             XkbStateRec state{};
@@ -496,6 +510,7 @@ private:
     bool hasRecord_ = false;
     bool hasXInput_ = false;
     int xinputOpcode_ = 0;
+    unsigned long rawKeysSince_ = 0;  // serial of the chord's look at the keyboard
     bool hasXkb_ = false;
     bool recording_ = false;
     XRecordContext context_ = 0;

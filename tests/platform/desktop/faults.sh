@@ -20,6 +20,8 @@ wait "$loser" || status=$?
 grep -q "already running" "$loser_err" || fail "the agent that gave way did not say why"
 kill -0 "$running" || fail "neither agent runs"
 agent_pid=$running
+[ "$running" = "$first" ] && agent_out=$work/a.out || agent_out=$work/b.out
+wait_until "the remaining agent to observe clicks" 10 probe_click "$agent_out"
 stop_agent
 
 # SIGTERM while the About alert runs its modal loop, and while the tray menu is open.

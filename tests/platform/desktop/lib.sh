@@ -124,8 +124,17 @@ stop_recorder() {
 sync_recorder() {
   local before
   before=$(markers)
+  wait_until "the marker key" 20 type_marker "$before"
+}
+# Types the marker and waits up to 2 s for it; a slow server gets it typed again.
+type_marker() {
   xdotool key F12
-  wait_until "the marker key" 10 test "$(markers)" -gt "$before"
+  local deadline=$((SECONDS + 2))
+  while [ $SECONDS -le $deadline ]; do
+    [ "$(markers)" -gt "$1" ] && return 0
+    sleep 0.02
+  done
+  return 1
 }
 markers() { grep -c '^keypress F12 ' "$work/recorder.out" || true; }
 
