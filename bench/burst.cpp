@@ -4,6 +4,7 @@
 //   burst AGENT_OUTPUT PAIRS chords   each gesture waits for its chord before the next pair
 // Prints one line: pairs, events per second, and whether every line and chord was as expected.
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <poll.h>
@@ -51,7 +52,8 @@ std::streamoff sizeOf(const char* path)
     return in ? static_cast<std::streamoff>(in.tellg()) : 0;
 }
 
-// Waits for a key press on the window; the keysym it had, or NoSymbol after the timeout.
+// Waits for a key press on the window other than a modifier (this client's own presses of those
+// arrive here too); the keysym it had, or NoSymbol after the timeout.
 KeySym nextKeyPress(Display* display, int timeoutMs)
 {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -59,7 +61,9 @@ KeySym nextKeyPress(Display* display, int timeoutMs)
         while (XPending(display) > 0) {
             XEvent event;
             XNextEvent(display, &event);
-            if (event.type == KeyPress) return XLookupKeysym(&event.xkey, 0);
+            if (event.type != KeyPress) continue;
+            const KeySym key = XLookupKeysym(&event.xkey, 0);
+            if (!IsModifierKey(key)) return key;
         }
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -134,20 +138,31 @@ int main(int argc, char** argv)
     }
     XSync(display, False);
 
-    // Every event gives one line: wait until they are all there.
-    const auto deadline = Clock::now() + std::chrono::seconds(60);
+    // Every event gives one line: wait until they are all there, or until none has come for 2 s.
     std::vector<std::string> lines;
-    while (Clock::now() < deadline) {
-        lines = linesFrom(output, offset);
+    auto lastGrowth = Clock::now();
+    while (Clock::now() - lastGrowth < std::chrono::seconds(2)) {
+        std::vector<std::string> now = linesFrom(output, offset);
+        if (now.size() > lines.size()) lastGrowth = Clock::now();
+        lines = std::move(now);
         if (lines.size() >= expected.size()) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    const auto finished = lines.size() >= expected.size() ? Clock::now() : lastGrowth;
+    const double seconds = std::chrono::duration<double>(finished - start).count();
     // No chord may come unasked: anything still arriving is one too many.
     const bool strayChord = nextKeyPress(display, paced ? 200 : 0) != NoSymbol;
     const bool linesOk = lines == expected;
-    std::printf("pairs=%d events_per_s=%.0f lines=%s", pairs, 2 * pairs / seconds,
-                linesOk ? "all-in-order" : "MISMATCH");
+    for (std::size_t i = 0; !linesOk && i < expected.size(); ++i) {
+        if (i >= lines.size() || lines[i] != expected[i]) {
+            std::fprintf(stderr, "burst: line %zu of %zu: expected \"%s\", got \"%s\"\n", i + 1,
+                         expected.size(), expected[i].c_str(),
+                         i < lines.size() ? lines[i].c_str() : "(none)");
+            break;
+        }
+    }
+    std::printf("pairs=%d events_per_s=%.0f lines=%s got=%zu", pairs, 2 * pairs / seconds,
+                linesOk ? "all-in-order" : "MISMATCH", lines.size());
     if (paced)
         std::printf(" gestures=%d chords=%d%s", gestures, chordsOk,
                     strayChord ? " STRAY-CHORD" : "");

@@ -50,7 +50,7 @@ for entry in 7 8 9; do  # Preference, About, How to use
   fi
 done
 agent_dialogs_rss=$(rss_kb "$agent_pid")
-chords=$("$bin/burst" "$agent_out" 10000 chords)
+chords=$("$bin/burst" "$agent_out" 10000 chords 2>/dev/null || true)
 stop_agent
 
 # The unpaced burst runs with both gestures switched off, so that no chord of the agent's changes
@@ -59,7 +59,7 @@ printf '[General]\nboolEnableCopy=false\nboolEnablePaste=false\n' >"$settings"
 start_agent burst
 bursts=()
 for i in $(seq 10); do
-  bursts+=("$("$bin/burst" "$agent_out" 10000 lines)")
+  bursts+=("$("$bin/burst" "$agent_out" 10000 lines 2>/dev/null || true)")
   burst_rss[$i]=$(rss_kb "$agent_pid")
 done
 stop_agent
@@ -93,6 +93,7 @@ cat <<TABLE
 | reaction latency, median (500 gestures) | $(field median_us <<<"$latency") µs | $(field median_us <<<"$peer_latency") µs | $(ratio "$(field median_us <<<"$latency")" "$(field median_us <<<"$peer_latency")") |
 | reaction latency, p99 | $(field p99_us <<<"$latency") µs | $(field p99_us <<<"$peer_latency") µs | $(ratio "$(field p99_us <<<"$latency")" "$(field p99_us <<<"$peer_latency")") |
 | reaction latency, max | $(field max_us <<<"$latency") µs | $(field max_us <<<"$peer_latency") µs | |
+| gestures not answered within 1 s | $(field missed <<<"$latency") of 500 | $(field missed <<<"$peer_latency") of 500 | |
 
 | measure | result |
 |---|---|
