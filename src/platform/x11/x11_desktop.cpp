@@ -85,9 +85,10 @@ public:
 
     ~Desktop() override
     {
+        // Disabled from the other connection, the data connection being busy with the replies;
+        // the context goes away with the data connection.
         if (recording_) {
             XRecordDisableContext(control_.get(), context_);
-            XRecordFreeContext(control_.get(), context_);
             XSync(control_.get(), False);
         }
     }
@@ -238,10 +239,12 @@ private:
         range->device_events.first = ButtonPress;
         range->device_events.last = ButtonRelease;
         XRecordClientSpec clients = XRecordAllClients;
-        context_ = XRecordCreateContext(control_.get(), 0, &clients, 1, &range, 1);
+        // The context belongs to the data connection: one owned by the control connection, whose
+        // round trips run in the middle of every event, was seen to miss events.
+        context_ = XRecordCreateContext(data_.get(), 0, &clients, 1, &range, 1);
         XFree(range);
         if (context_ == 0) return;
-        XSync(control_.get(), False);
+        XSync(data_.get(), False);
         recording_ = XRecordEnableContextAsync(data_.get(), context_, &Desktop::recorded,
                                                reinterpret_cast<XPointer>(this)) != 0;
         XFlush(data_.get());
