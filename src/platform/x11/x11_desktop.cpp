@@ -8,14 +8,20 @@
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/record.h>
 #include <X11/keysym.h>
+#include <sys/eventfd.h>
 #include <unistd.h>
+#include <xcb/record.h>
+#include <xcb/xcb.h>
 
 #include <algorithm>
+#include <atomic>
 #include <bitset>
 #include <cstring>
 #include <iostream>
+#include <mutex>
 #include <optional>
 #include <string_view>
+#include <thread>
 
 #include "platform/x11/modifier_map.h"
 #include "platform/x11/terminal_rule.h"
@@ -32,6 +38,13 @@ struct DisplayCloser {
     void operator()(Display* display) const { XCloseDisplay(display); }
 };
 using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
+
+struct ConnectionCloser {
+    void operator()(xcb_connection_t* connection) const { xcb_disconnect(connection); }
+};
+using ConnectionPtr = std::unique_ptr<xcb_connection_t, ConnectionCloser>;
+
+int connectionLost(Display* display);
 
 class Token final : public MonitorToken {};
 
@@ -66,7 +79,7 @@ struct PendingChord {
 
 class Desktop final : public X11Desktop, EventMonitors, KeyboardEvents {
 public:
-    Desktop(DisplayPtr control, DisplayPtr data)
+    Desktop(DisplayPtr control, ConnectionPtr data)
         : control_(std::move(control)), data_(std::move(data))
     {
         int major = 0, minor = 0, event = 0, error = 0, opcode = 0;
@@ -80,17 +93,20 @@ public:
         }
         hasXkb_ = XkbQueryExtension(control_.get(), &opcode, &event, &error, &major, &minor) != 0;
         readMaps();
+        wakeUp_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
         if (hasRecord_) startRecording();
     }
 
     ~Desktop() override
     {
-        // Disabled from the other connection, the data connection being busy with the replies;
-        // the context goes away with the data connection.
-        if (recording_) {
+        if (reader_.joinable()) {
+            // Disabled from the other connection; the server then ends the recorded stream.
+            stopping_ = true;
             XRecordDisableContext(control_.get(), context_);
             XSync(control_.get(), False);
+            reader_.join();
         }
+        if (wakeUp_ >= 0) ::close(wakeUp_);
     }
 
     bool claimSingleInstance() override
@@ -129,20 +145,21 @@ public:
 
     EventMonitors& eventMonitors() override { return *this; }
     KeyboardEvents& keyboard() override { return *this; }
-    int fileDescriptor() const override { return ConnectionNumber(data_.get()); }
+    int fileDescriptor() const override { return wakeUp_; }
 
     void dispatch() override
     {
-        if (recording_) XRecordProcessReplies(data_.get());
-        // Events reach the data connection too (MappingNotify); left unread they would stall
-        // the recorded stream.
-        bool remapped = false;
-        while (XPending(data_.get()) > 0) {
-            XEvent event;
-            XNextEvent(data_.get(), &event);
-            remapped = remapped || event.type == MappingNotify;
+        std::uint64_t count = 0;
+        [[maybe_unused]] const auto n = ::read(wakeUp_, &count, sizeof count);
+        std::vector<xEvent> events;
+        {
+            std::lock_guard lock(queueMutex_);
+            events.swap(queue_);
         }
-        if (remapped) readMaps();
+        if (remapped_.exchange(false)) readMaps();
+        for (const xEvent& event : events)
+            onButton(event);
+        if (readerLost_) connectionLost(nullptr);
     }
 
     void setOwnWindows(OwnWindows ownWindows) override { ownWindows_ = std::move(ownWindows); }
@@ -232,32 +249,61 @@ private:
         return found != 0 ? found : XKeysymToKeycode(d, fallback);
     }
 
+    // A thread of its own reads the recorded stream as fast as the server sends it: a reader that
+    // falls behind makes the server skip events for its context. The events are handled on the
+    // thread that calls dispatch(), woken through an eventfd. The context belongs to the reading
+    // connection.
     void startRecording()
     {
-        XRecordRange* range = XRecordAllocRange();
-        if (range == nullptr) return;
-        range->device_events.first = ButtonPress;
-        range->device_events.last = ButtonRelease;
-        XRecordClientSpec clients = XRecordAllClients;
-        // The context belongs to the data connection: one owned by the control connection, whose
-        // round trips run in the middle of every event, was seen to miss events.
-        context_ = XRecordCreateContext(data_.get(), 0, &clients, 1, &range, 1);
-        XFree(range);
-        if (context_ == 0) return;
-        XSync(data_.get(), False);
-        recording_ = XRecordEnableContextAsync(data_.get(), context_, &Desktop::recorded,
-                                               reinterpret_cast<XPointer>(this)) != 0;
-        XFlush(data_.get());
+        xcb_connection_t* c = data_.get();
+        context_ = xcb_generate_id(c);
+        xcb_record_range_t range{};
+        range.device_events.first = ButtonPress;
+        range.device_events.last = ButtonRelease;
+        const xcb_record_client_spec_t clients = XCB_RECORD_CS_ALL_CLIENTS;
+        xcb_generic_error_t* error = xcb_request_check(
+            c, xcb_record_create_context_checked(c, context_, 0, 1, 1, &clients, &range));
+        if (error != nullptr || wakeUp_ < 0) {
+            std::free(error);
+            return;
+        }
+        recording_ = true;
+        reader_ = std::thread([this] { readRecorded(); });
     }
 
-    static void recorded(XPointer self, XRecordInterceptData* data)
+    void readRecorded()
     {
-        if (data->category == XRecordFromServer && data->data_len * 4 >= sizeof(xEvent)) {
-            xEvent event;
-            std::memcpy(&event, data->data, sizeof event);
-            reinterpret_cast<Desktop*>(self)->onButton(event);
+        xcb_connection_t* c = data_.get();
+        const auto cookie = xcb_record_enable_context(c, context_);
+        xcb_flush(c);
+        while (auto* reply = xcb_record_enable_context_reply(c, cookie, nullptr)) {
+            const std::unique_ptr<xcb_record_enable_context_reply_t, decltype(&std::free)> owned(
+                reply, &std::free);
+            if (reply->category == XRecordEndOfData) break;
+            if (reply->category == XRecordFromServer) {
+                const std::uint8_t* data = xcb_record_enable_context_data(reply);
+                const int length = xcb_record_enable_context_data_length(reply);
+                std::lock_guard lock(queueMutex_);
+                for (int at = 0; at + static_cast<int>(sizeof(xEvent)) <= length;
+                     at += sizeof(xEvent)) {
+                    xEvent event;
+                    std::memcpy(&event, data + at, sizeof event);
+                    queue_.push_back(event);
+                }
+            }
+            // Events reach this connection too (MappingNotify); they are read so none pile up.
+            while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
+                if ((event->response_type & 0x7f) == MappingNotify) remapped_ = true;
+                std::free(event);
+            }
+            const std::uint64_t one = 1;
+            [[maybe_unused]] const auto n = ::write(wakeUp_, &one, sizeof one);
         }
-        XRecordFreeData(data);
+        if (!stopping_) {
+            readerLost_ = true;
+            const std::uint64_t one = 1;
+            [[maybe_unused]] const auto n = ::write(wakeUp_, &one, sizeof one);
+        }
     }
 
     void onButton(const xEvent& event)
@@ -508,7 +554,7 @@ private:
     }
 
     DisplayPtr control_;
-    DisplayPtr data_;
+    ConnectionPtr data_;
     bool hasXTest_ = false;
     bool hasRecord_ = false;
     bool hasXInput_ = false;
@@ -516,6 +562,13 @@ private:
     unsigned long rawKeysSince_ = 0;  // serial of the chord's look at the keyboard
     bool hasXkb_ = false;
     bool recording_ = false;
+    int wakeUp_ = -1;
+    std::thread reader_;
+    std::mutex queueMutex_;
+    std::vector<xEvent> queue_;  // recorded, not yet handled
+    std::atomic<bool> remapped_{false};
+    std::atomic<bool> stopping_{false};
+    std::atomic<bool> readerLost_{false};
     XRecordContext context_ = 0;
     Window instanceWindow_ = None;
     std::vector<unsigned char> pointerMap_;
@@ -544,7 +597,8 @@ std::unique_ptr<X11Desktop> X11Desktop::open(const std::string& displayName, std
 {
     const char* name = displayName.empty() ? nullptr : displayName.c_str();
     DisplayPtr control(XOpenDisplay(name));
-    DisplayPtr data(control ? XOpenDisplay(name) : nullptr);
+    ConnectionPtr data(control ? xcb_connect(name, nullptr) : nullptr);
+    if (data && xcb_connection_has_error(data.get())) data.reset();
     if (!control || !data) {
         const char* shown = XDisplayName(name);
         error = std::string("cannot open the X display \"") + (shown && *shown ? shown : "") +
