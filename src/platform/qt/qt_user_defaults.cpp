@@ -3,6 +3,8 @@
 #include <QFileInfo>
 #include <QSettings>
 #include <iostream>
+#include <map>
+#include <string>
 
 #include "platform/qt/qt_services.h"
 
@@ -49,6 +51,10 @@ public:
 
     std::optional<PropertyValue> objectForKey(std::string_view key) override
     {
+        // A choice that could not be saved still holds for the rest of the run.
+        if (auto unsaved = unsavedChoices.find(std::string(key)); unsaved != unsavedChoices.end()) {
+            return unsaved->second;
+        }
         if (unreadable() || !settings_->contains(qtKey(key))) return std::nullopt;
         return fromVariant(settings_->value(qtKey(key)));
     }
@@ -64,7 +70,10 @@ public:
         if (unreadable()) setAsideUnreadableFile();
         settings_->setValue(qtKey(key), value);
         settings_->sync();
-        if (settings_->status() != QSettings::NoError) {
+        if (settings_->status() == QSettings::NoError) {
+            unsavedChoices.erase(std::string(key));
+        } else {
+            unsavedChoices.insert_or_assign(std::string(key), value);
             reportOnce(writeProblemReported, "snaplark: cannot save the setting to " + path() +
                                                  "; it holds until Snaplark quits");
         }
@@ -78,6 +87,7 @@ private:
         bool operator==(const FileSignature&) const = default;
     };
     static inline std::optional<std::pair<FileSignature, QSettings::Status>> lastVerdict;
+    static inline std::map<std::string, bool> unsavedChoices;
     static inline bool readProblemReported = false;
     static inline bool writeProblemReported = false;
 

@@ -267,15 +267,19 @@ private:
             std::free(error);
             return;
         }
-        recording_ = true;
-        reader_ = std::thread([this] { readRecorded(); });
-    }
-
-    void readRecorded()
-    {
-        xcb_connection_t* c = data_.get();
+        // Enabled here and confirmed by the first reply, so that a disable at shutdown can never
+        // come before it and leave the reader waiting.
         const auto cookie = xcb_record_enable_context(c, context_);
         xcb_flush(c);
+        std::free(xcb_record_enable_context_reply(c, cookie, nullptr));
+        if (xcb_connection_has_error(c)) return;
+        recording_ = true;
+        reader_ = std::thread([this, cookie] { readRecorded(cookie); });
+    }
+
+    void readRecorded(xcb_record_enable_context_cookie_t cookie)
+    {
+        xcb_connection_t* c = data_.get();
         while (auto* reply = xcb_record_enable_context_reply(c, cookie, nullptr)) {
             const std::unique_ptr<xcb_record_enable_context_reply_t, decltype(&std::free)> owned(
                 reply, &std::free);
