@@ -12,7 +12,8 @@ namespace snaplark::platform::x11 {
 
 // The agent's view of an X display: the left button of every other client, observed through the
 // RECORD extension with the modifier state the server gave each event, and keystrokes typed
-// through XTEST. Everything runs on the thread that calls dispatch().
+// through XTEST. A thread of its own only reads the recorded stream; every handler and keystroke
+// runs on the thread that calls dispatch().
 class X11Desktop {
 public:
     // Opens the display (the default one when the name is empty); on failure returns nullptr
@@ -29,7 +30,8 @@ public:
     virtual EventMonitors& eventMonitors() = 0;
     virtual KeyboardEvents& keyboard() = 0;
 
-    // The main loop watches this descriptor and calls dispatch() whenever it is readable.
+    // The main loop watches this descriptor (an eventfd the reader signals) and calls dispatch()
+    // whenever it is readable.
     virtual int fileDescriptor() const = 0;
     virtual void dispatch() = 0;
 
