@@ -195,3 +195,24 @@ alert_open() {
 focus_recorder() {
   xdotool windowfocus --sync "$(awk '/^ready/ { print $2; exit }' "$work/recorder.out")"
 }
+
+# A Control + left-button release in the middle of the screen, as a copy gesture; waits for its
+# two lines and for the recorder to have everything the agent typed.
+copy_gesture() {
+  local before
+  before=$(wc -l <"$agent_out")
+  xdotool mousemove 200 200 keydown ctrl mousedown 1 mouseup 1 keyup ctrl
+  wait_until "the copy gesture's lines" 10 test "$(wc -l <"$agent_out")" -ge $((before + 2))
+  sync_recorder
+}
+
+# Opens the preferences window from the tray menu and clicks its copy checkbox, holding the
+# modifier given, if any.
+click_copy_checkbox() {
+  menu_choose 7
+  wait_until "the preferences window" 10 xdotool search --onlyvisible --name "Snaplark Preferences"
+  local prefs
+  prefs=$(xdotool search --onlyvisible --name "Snaplark Preferences" | head -n 1)
+  eval "$(xdotool getwindowgeometry --shell "$prefs")"
+  xdotool mousemove $((X + 32)) $((Y + 30)) ${1:+keydown "$1"} click 1 ${1:+keyup "$1"}
+}

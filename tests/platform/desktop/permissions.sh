@@ -28,13 +28,6 @@ agent_as_nobody() {
 }
 start_recorder
 copies() { count_lines "$work/recorder.out" "keypress c state=0x4"; }
-copy_gesture() {
-  local before
-  before=$(wc -l <"$agent_out")
-  xdotool mousemove 200 200 keydown ctrl mousedown 1 mouseup 1 keyup ctrl
-  wait_until "the copy's lines" 10 test "$(wc -l <"$agent_out")" -ge $((before + 2))
-  sync_recorder
-}
 
 # A file it may not read: one message, both gestures on, the file untouched.
 printf '[General]\nboolEnableCopy=false\n' >"$settings"
@@ -54,11 +47,7 @@ chown root:root "$home/config/Snaplark"
 chmod 755 "$home/config/Snaplark"
 agent_as_nobody readonly
 focus_recorder
-menu_choose 7
-wait_until "the preferences window" 10 xdotool search --onlyvisible --name "Snaplark Preferences"
-prefs=$(xdotool search --onlyvisible --name "Snaplark Preferences" | head -n 1)
-eval "$(xdotool getwindowgeometry --shell "$prefs")"
-xdotool mousemove $((X + 32)) $((Y + 30)) click 1
+click_copy_checkbox
 wait_until "the failure reported" 10 grep -q "cannot save the setting" "$work/readonly.err"
 focus_recorder
 before=$(copies)

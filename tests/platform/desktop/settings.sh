@@ -48,11 +48,7 @@ gesture
 cmp -s "$settings" "$work/corrupt" || fail "the unreadable file was changed"
 
 # A click in the preferences window keeps the old file aside and writes a new one.
-menu_choose 7
-wait_until "the preferences window" 10 xdotool search --onlyvisible --name "Snaplark Preferences"
-prefs=$(xdotool search --onlyvisible --name "Snaplark Preferences" | head -n 1)
-eval "$(xdotool getwindowgeometry --shell "$prefs")"
-xdotool mousemove $((X + 32)) $((Y + 30)) click 1
+click_copy_checkbox
 wait_until "the new settings file" 10 grep -q "^boolEnableCopy=false" "$settings"
 kept=$(ls "$settings".unreadable-* 2>/dev/null | head -n 1)
 [ -n "$kept" ] && cmp -s "$kept" "$work/corrupt" || fail "the unreadable file was not kept"

@@ -4,7 +4,7 @@
 source "$(dirname "$0")/lib.sh"
 
 # Entries of the tray menu, counted as the keyboard walks them (separators are skipped).
-DISABLE=1 PREFERENCE=7 ABOUT=8 QUIT=10
+DISABLE=1 ABOUT=8 QUIT=10
 
 status=0
 DISPLAY=:4242 "$agent" >"$work/nodisplay.out" 2>"$work/nodisplay.err" || status=$?
@@ -27,13 +27,6 @@ grep -q "already running" "$work/second.err" || fail "the second agent did not s
 start_recorder
 rec=$work/recorder.out
 
-copy_gesture() {
-  local before
-  before=$(wc -l <"$out")
-  xdotool mousemove 200 200 keydown ctrl mousedown 1 mouseup 1 keyup ctrl
-  wait_until "the copy gesture's lines" 10 test "$(wc -l <"$out")" -ge $((before + 2))
-  sync_recorder
-}
 copies() { count_lines "$rec" "keypress c state=0x4"; }
 
 copy_gesture
@@ -46,12 +39,8 @@ copy_gesture
 [ "$(copies)" = 2 ] || fail "a copy after resuming"
 
 # The preferences window is the agent's own: a Control-click there is no gesture.
-menu_choose $PREFERENCE
-wait_until "the preferences window" 10 xdotool search --onlyvisible --name "Snaplark Preferences"
-prefs=$(xdotool search --onlyvisible --name "Snaplark Preferences" | head -n 1)
-eval "$(xdotool getwindowgeometry --shell "$prefs")"
 before=$(wc -l <"$out")
-xdotool mousemove $((X + 32)) $((Y + 30)) keydown ctrl click 1 keyup ctrl
+click_copy_checkbox ctrl
 settings=$XDG_CONFIG_HOME/Snaplark/Snaplark.conf
 wait_until "the copy switch saved" 10 grep -q "^boolEnableCopy=false" "$settings"
 probe_click "$out" || fail "no lines after the preferences click"
