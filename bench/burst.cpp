@@ -73,6 +73,24 @@ KeySym nextKeyPress(Display* display, int timeoutMs)
     }
 }
 
+// Waits until the chord's Control key is let go, the last event of a chord, so that the next pair
+// does not land in the middle of it.
+void awaitChordEnd(Display* display, int timeoutMs)
+{
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (Clock::now() < deadline) {
+        while (XPending(display) > 0) {
+            XEvent event;
+            XNextEvent(display, &event);
+            if (event.type != KeyRelease) continue;
+            const KeySym key = XLookupKeysym(&event.xkey, 0);
+            if (key == XK_Control_L || key == XK_Control_R) return;
+        }
+        pollfd fd{ConnectionNumber(display), POLLIN, 0};
+        poll(&fd, 1, 10);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -89,7 +107,7 @@ int main(int argc, char** argv)
     if (!display) return 1;
     const Window window =
         XCreateSimpleWindow(display, DefaultRootWindow(display), 300, 300, 200, 200, 0, 0, 0);
-    XSelectInput(display, window, KeyPressMask | StructureNotifyMask);
+    XSelectInput(display, window, KeyPressMask | KeyReleaseMask | StructureNotifyMask);
     XMapWindow(display, window);
     for (XEvent event;;) {
         XNextEvent(display, &event);
@@ -131,6 +149,7 @@ int main(int argc, char** argv)
             if (paste || copy) {
                 ++gestures;
                 if (nextKeyPress(display, 2000) == (paste ? XK_v : XK_c)) ++chordsOk;
+                awaitChordEnd(display, 2000);
             }
         } else if (pair % 64 == 0) {
             XFlush(display);
