@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "focused_window.h"
 #include "gesture/modifier_flags.h"
 
 namespace {
@@ -105,16 +106,7 @@ int main(int argc, char** argv)
 
     Display* display = XOpenDisplay(nullptr);
     if (!display) return 1;
-    const Window window =
-        XCreateSimpleWindow(display, DefaultRootWindow(display), 300, 300, 200, 200, 0, 0, 0);
-    XSelectInput(display, window, KeyPressMask | KeyReleaseMask | StructureNotifyMask);
-    XMapWindow(display, window);
-    for (XEvent event;;) {
-        XNextEvent(display, &event);
-        if (event.type == MapNotify) break;
-    }
-    XSetInputFocus(display, window, RevertToPointerRoot, CurrentTime);
-    XWarpPointer(display, None, window, 0, 0, 0, 0, 100, 100);
+    openFocusedWindow(display, 300, 300, KeyPressMask | KeyReleaseMask);
     std::array<KeyCode, 4> keycodes{};
     for (std::size_t i = 0; i < modifiers.size(); ++i)
         keycodes[i] = XKeysymToKeycode(display, modifiers[i].keysym);

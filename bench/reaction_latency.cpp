@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "focused_window.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -47,16 +49,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "reaction_latency: cannot open display\n");
         return 1;
     }
-    const Window window =
-        XCreateSimpleWindow(display, DefaultRootWindow(display), 200, 200, 200, 200, 0, 0, 0);
-    XSelectInput(display, window, KeyPressMask | StructureNotifyMask);
-    XMapWindow(display, window);
-    for (XEvent event;;) {
-        XNextEvent(display, &event);
-        if (event.type == MapNotify) break;
-    }
-    XSetInputFocus(display, window, RevertToPointerRoot, CurrentTime);
-    XWarpPointer(display, None, window, 0, 0, 0, 0, 100, 100);
+    openFocusedWindow(display, 200, 200, KeyPressMask);
     const KeyCode control = XKeysymToKeycode(display, XK_Control_L);
     XSync(display, False);
 
