@@ -40,8 +40,10 @@ std::vector<ButtonEvent> OwnClicks::takeSettled(Clock::time_point now)
         const std::size_t button = p.event.button % pressOurs_.size();
         if (p.event.press) {
             pressOurs_[button] = ours;
-        } else {
-            ours = ours || pressOurs_[button];
+            pressSeen_[button] = true;
+        } else if (pressSeen_[button]) {
+            ours = pressOurs_[button];
+            pressSeen_[button] = false;
         }
         if (!ours) settled.push_back(p.event);
         pending_.pop_front();

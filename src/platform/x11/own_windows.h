@@ -68,7 +68,10 @@ private:
     };
     std::deque<Pending> pending_;
     std::vector<RootRect> rects_;
-    std::bitset<256> pressOurs_;  // per button: its last press went to us
+    // Per button: a press was seen, and whether it went to us. A release without a press seen
+    // (the agent started mid-drag) goes by its own delivery.
+    std::bitset<256> pressSeen_;
+    std::bitset<256> pressOurs_;
 };
 
 }  // namespace snaplark::platform::x11

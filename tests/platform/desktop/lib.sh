@@ -150,7 +150,7 @@ menu_choose() {
   # The menu opens under the pointer; away from it no entry is hovered and the keys count from
   # the top.
   xdotool mousemove 512 700
-  local keys=()
+  local keys=() i
   for ((i = 0; i < $1; i++)); do keys+=(Down); done
   xdotool key "${keys[@]}" Return
   wait_until "the tray menu to close" 10 test -z "$(menu_open)"
@@ -215,4 +215,45 @@ click_copy_checkbox() {
   prefs=$(xdotool search --onlyvisible --name "Snaplark Preferences" | head -n 1)
   eval "$(xdotool getwindowgeometry --shell "$prefs")"
   xdotool mousemove $((X + 32)) $((Y + 30)) ${1:+keydown "$1"} click 1 ${1:+keyup "$1"}
+}
+
+# Every key press of the server, whoever has the focus, in $work/raw.out.
+start_raw_watch() {
+  "$recorder" --raw >"$work/raw.out" 2>"$work/raw.err" &
+  started+=($!)
+  wait_until "the raw key watcher" 10 grep -q '^ready raw' "$work/raw.out"
+}
+raw_presses() { grep -c "^rawpress $1\$" "$work/raw.out" || true; }
+
+# Starts openbox and waits until it manages windows.
+start_window_manager() {
+  command -v openbox >/dev/null || { echo "skipped: openbox is not installed"; exit 77; }
+  openbox --sm-disable >"$work/openbox.err" 2>&1 &
+  started+=($!)
+  wait_until "the window manager" 10 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
+}
+# Like sync_recorder, through the raw key watcher, wherever the focus is.
+sync_raw() {
+  local before
+  before=$(raw_presses F12)
+  wait_until "the marker key" 20 type_raw_marker "$before"
+}
+type_raw_marker() {
+  xdotool key F12
+  local deadline=$((SECONDS + 2))
+  while [ $SECONDS -le $deadline ]; do
+    [ "$(raw_presses F12)" -gt "$1" ] && return 0
+    sleep 0.02
+  done
+  return 1
+}
+# Sets X, Y, WIDTH and HEIGHT to a window's place on the root window (xdotool's own answer is off
+# by the frame under a reparenting window manager).
+window_geometry() {
+  local info
+  info=$(xwininfo -id "$1")
+  X=$(awk '/Absolute upper-left X/ { print $4 }' <<<"$info")
+  Y=$(awk '/Absolute upper-left Y/ { print $4 }' <<<"$info")
+  WIDTH=$(awk '/Width:/ { print $2 }' <<<"$info")
+  HEIGHT=$(awk '/Height:/ { print $2 }' <<<"$info")
 }

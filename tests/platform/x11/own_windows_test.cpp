@@ -1,0 +1,79 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/x11/own_windows.h"
+
+namespace snaplark::platform::x11 {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = OwnClicks::Clock;
+
+// Runs a little script against the judge and returns what it let through, as "P<time>" for a
+// press and "R<time>" for a release, in order. Steps:
+//   "P10", "R10"   the device event at that time (at 50,50, or inside our window with "P10*")
+//   "p10", "r10"   its delivery to our own client
+//   "|"            the end of a batch: everything sent so far was read
+//   "+400"         that many milliseconds pass
+std::string run(std::initializer_list<std::string> steps)
+{
+    OwnClicks judge;
+    judge.setOwnRects({{100, 100, 200, 100}});
+    Clock::time_point now{};
+    std::string out;
+    auto drain = [&] {
+        for (const ButtonEvent& e : judge.takeSettled(now))
+            out += (e.press ? "P" : "R") + std::to_string(e.time) + " ";
+    };
+    for (const std::string& step : steps) {
+        if (step == "|") {
+            judge.endOfBatch();
+        } else if (step[0] == '+') {
+            now += std::chrono::milliseconds(std::stoi(step.substr(1)));
+        } else {
+            const bool press = step[0] == 'P' || step[0] == 'p';
+            const auto time = static_cast<std::uint32_t>(std::stoul(step.substr(1)));
+            if (step[0] == 'P' || step[0] == 'R') {
+                const bool inside = step.back() == '*';
+                judge.recorded({press, 1, time, 0, inside ? 150 : 50, inside ? 150 : 50}, now);
+            } else {
+                judge.deliveredToUs(press, time);
+            }
+        }
+        drain();
+    }
+    return out;
+}
+
+TEST(OwnClicks, JudgesByWhereTheServerDeliveredEachPress)
+{
+    struct Case {
+        const char* what;
+        std::initializer_list<std::string> steps;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"a click elsewhere settles at the end of its batch", {"P1", "R2", "|"}, "P1 R2 "},
+        {"nothing settles before the batch is read to its end", {"P1", "R2"}, ""},
+        {"a click delivered to us is ours", {"P1", "p1", "R2", "r2", "|"}, ""},
+        {"a drag out of our window goes with its press", {"P1", "p1", "|", "R9", "|"}, ""},
+        {"a drag into our window goes with its press", {"P1", "|", "R9", "r9", "|"}, "P1 R9 "},
+        {"a release whose press was not seen goes by its delivery", {"R3", "r3", "|"}, ""},
+        {"a press in our window waits for a late delivery",
+         {"P5*", "|", "+20", "R6", "|", "p5", "r6", "|"},
+         ""},
+        {"until its deadline", {"P5*", "|", "+299"}, ""},
+        {"then it is a gesture, and what came after it follows in order",
+         {"P5*", "|", "P7", "R8", "|", "+300"},
+         "P5 P7 R8 "},
+        {"a delivery for another time does not count", {"P1", "p2", "|"}, "P1 "},
+        {"a delivery after the verdict changes nothing", {"P1", "|", "p1", "R2", "|"}, "P1 R2 "},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(run(c.steps), c.expected) << c.what;
+    }
+}
+
+}  // namespace
+}  // namespace snaplark::platform::x11
