@@ -18,7 +18,15 @@ bool stringMeansTrue(std::string_view text)
         return std::equal(text.begin(), text.end(), word.begin(), word.end(),
                           [](unsigned char a, unsigned char b) { return std::tolower(a) == b; });
     };
-    return equalsIgnoringCase("true") || equalsIgnoringCase("yes") || equalsIgnoringCase("1");
+    // Text formats hand numbers back as text: one that reads wholly as an integer is that number.
+    std::string_view digits = text;
+    if (!digits.empty() && (digits.front() == '+' || digits.front() == '-'))
+        digits.remove_prefix(1);
+    const bool integer = !digits.empty() && std::all_of(digits.begin(), digits.end(), [](char c) {
+        return c >= '0' && c <= '9';
+    });
+    if (integer) return digits.find_first_not_of('0') != std::string_view::npos;
+    return equalsIgnoringCase("true") || equalsIgnoringCase("yes");
 }
 
 }  // namespace

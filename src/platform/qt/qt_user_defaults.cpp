@@ -44,9 +44,11 @@ public:
     {
         openStore();
         if (unreadable())
-            reportOnce(readProblemReported,
-                       "snaplark: the settings file " + path() + ' ' + problemOf(status()) +
-                           "; both gestures count as enabled until a checkbox is clicked");
+            reportOnce(readProblemReported, "snaplark: the settings file " + path() + ' ' +
+                                                problemOf(status()) +
+                                                "; each gesture keeps the switch it had (on at "
+                                                "start) until the file can be read or "
+                                                "a checkbox is clicked");
     }
 
     std::optional<PropertyValue> objectForKey(std::string_view key) override
