@@ -2,11 +2,14 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCursor>
 #include <QFile>
+#include <QGridLayout>
 #include <QIcon>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpacerItem>
 #include <QTimer>
 #include <array>
 #include <cmath>
@@ -38,7 +41,7 @@ constexpr std::array<Selector, 6> checkableActions{
 class QtMenuItem final : public MenuItem {
 public:
     QtMenuItem(QtServices& services, std::string_view title, std::optional<Selector> action)
-        : action_(std::make_unique<QAction>(qtString(title)))
+        : services_(services), action_(std::make_unique<QAction>(qtString(title)))
     {
         if (!action) {
             action_->setSeparator(true);
@@ -47,6 +50,7 @@ public:
         const bool checkable = std::find(checkableActions.begin(), checkableActions.end(),
                                          *action) != checkableActions.end();
         action_->setCheckable(checkable);
+        isSuspendEntry_ = *action == Selector::disableFromTrayWithSender;
         QObject::connect(action_.get(), &QAction::triggered, [this, &services, selector = *action] {
             // Qt flips a checkable action before it reports the trigger; the mark is the agent's.
             action_->setChecked(isOn(state_));
@@ -58,12 +62,16 @@ public:
     {
         state_ = state;
         if (action_->isCheckable()) action_->setChecked(isOn(state));
+        // The "Disable" mark is the one the agent keeps equal to its suspension.
+        if (isSuspendEntry_) services_.showSuspended(isOn(state));
     }
     QAction* action() const { return action_.get(); }
 
 private:
+    QtServices& services_;
     std::unique_ptr<QAction> action_;
     ControlState state_ = stateOff;
+    bool isSuspendEntry_ = false;
 };
 
 class QtMenu final : public Menu {
@@ -122,7 +130,15 @@ public:
     {
         box_.setWindowTitle(QStringLiteral("Snaplark"));
         box_.setTextFormat(Qt::PlainText);
+        // The texts can be selected and copied, as in any dialog on the desktop.
+        box_.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
         box_.setWindowModality(Qt::ApplicationModal);
+        // Wide enough that the About box's purpose fits on one line.
+        if (auto* grid = qobject_cast<QGridLayout*>(box_.layout())) {
+            grid->addItem(
+                new QSpacerItem(minimumAlertWidth, 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
+                grid->rowCount(), 0, 1, grid->columnCount());
+        }
         box_.exec();
         const auto clicked = std::find(buttons_.begin(), buttons_.end(), box_.clickedButton());
         return firstButtonResponse + static_cast<long>(clicked - buttons_.begin());
@@ -130,21 +146,34 @@ public:
 
 private:
     static constexpr long firstButtonResponse = 1000;
+    static constexpr int minimumAlertWidth = 420;
     QMessageBox box_;
     std::vector<QAbstractButton*> buttons_;
 };
 
 }  // namespace
 
+// A status item with a menu shows it on a click, as a menu-bar item does; the middle button is the
+// one left to deliver the button's own action.
 class QtStatusItem final : public StatusItem {
 public:
     explicit QtStatusItem(QtServices& services) : button_(tray_)
     {
+        showSuspended(false);
         QObject::connect(&tray_, &QSystemTrayIcon::activated,
                          [this, &services](QSystemTrayIcon::ActivationReason reason) {
-                             if (reason != QSystemTrayIcon::Trigger || !button_.action()) return;
-                             services.sendAction(*button_.action(), button_.target(), &button_);
+                             if (reason == QSystemTrayIcon::Trigger && menu_) {
+                                 menu_->menu()->popup(QCursor::pos());
+                             } else if (reason == QSystemTrayIcon::MiddleClick &&
+                                        button_.action()) {
+                                 services.sendAction(*button_.action(), button_.target(), &button_);
+                             }
                          });
+    }
+    void showSuspended(bool suspended)
+    {
+        tray_.setToolTip(suspended ? QStringLiteral("Snaplark is suspended")
+                                   : QStringLiteral("Snaplark is active"));
     }
     // The tray shows its menu while it is open; there is nothing else to highlight.
     void setHighlightMode(bool /*highlight*/) override {}
@@ -175,6 +204,13 @@ void QtServices::showStatusItems()
 {
     for (const auto& weak : statusItems_) {
         if (auto item = weak.lock()) item->show();
+    }
+}
+
+void QtServices::showSuspended(bool suspended)
+{
+    for (const auto& weak : statusItems_) {
+        if (auto item = weak.lock()) item->showSuspended(suspended);
     }
 }
 

@@ -11,6 +11,7 @@ class QTimer;
 
 namespace snaplark::platform::qt {
 
+class Autostart;
 class QtStatusItem;
 
 // The Qt Widgets side of the platform: application, tray icon and menus, alerts, the preferences
@@ -33,9 +34,16 @@ public:
     void setDelegate(ApplicationDelegate* delegate) { delegate_ = delegate; }
     // Shows every status item, once start-up has attached its menu.
     void showStatusItems();
+    // Tells the tray icons whether the agent is suspended, for their tool tip.
+    void showSuspended(bool suspended);
     // Sends an action along the application's dispatch.
     void sendAction(Selector action, Responder* target, Object* sender);
 
+    void setKeyboardWords(KeyboardWords words) { keyboardWords_ = words; }
+    // Where the desktop starts programs at login; without one the preferences window offers none.
+    void setAutostart(Autostart* autostart) { autostart_ = autostart; }
+    Autostart* autostart() const { return autostart_; }
+    KeyboardWords keyboardWords() const override { return keyboardWords_; }
     void setActivationPolicy(ActivationPolicy policy) override;
     void terminate(Object* sender) override;
 
@@ -64,6 +72,8 @@ private:
     const ClassRegistry& classes_;
     ApplicationDelegate* delegate_ = nullptr;
     ActivationPolicy policy_ = ActivationPolicy::regular;
+    KeyboardWords keyboardWords_ = KeyboardWords::command;
+    Autostart* autostart_ = nullptr;
     bool terminating_ = false;
     InfoDictionary info_;
     std::vector<std::weak_ptr<QtStatusItem>> statusItems_;

@@ -80,15 +80,21 @@ sync_recorder
 [ "$(grep -c "^keypress c " "$rec")" = "$copies" ] || fail "a click with Caps Lock copied"
 [ "$(tail -n 1 "$out")" = "no modifier keys are pressed" ] || fail "Caps Lock: $(tail -n 1 "$out")"
 
-# The tray icon's left click is the status button: its line, then a copy that does not carry the
-# Caps Lock still on.
+# The tray icon's middle click is the status button: its line, then a copy that does not carry the
+# Caps Lock still on. A left click opens the menu, and neither is a gesture.
 wait_until "the tray icon" 10 tray_icon
 icon=$(tray_icon)
+before=$(wc -l <"$out")
 xdotool mousemove --window "$icon" 11 11 click 1
+wait_until "the menu on a left click" 10 menu_open
+xdotool key Escape
+wait_until "the menu to close" 10 test -z "$(menu_open)"
+xdotool mousemove 512 700 mousemove --window "$icon" 11 11 click 2
 wait_until "onClickedMenuBar" 10 has_lines "$out" 1 "onClickedMenuBar"
 sync_recorder
 xdotool key Caps_Lock
 [ "$(grep -c "^keypress c " "$rec")" = $((copies + 1)) ] || fail "the status button's copy"
+[ "$(tail -n +$((before + 1)) "$out")" = "onClickedMenuBar" ] || fail "clicks on the icon were observed"
 last_copy=$(grep "^keypress c " "$rec" | tail -n 1)
 [ "$last_copy" = "keypress c state=0x4" ] || fail "Caps Lock rode along: $last_copy"
 [ "$(keys_down)" = "down" ] || fail "keys left down: $(keys_down)"
