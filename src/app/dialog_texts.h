@@ -18,6 +18,10 @@ inline constexpr std::string_view howToUseText =
     " Copy: \xE2\x8C\x98(Command) + Drag\n"
     " Paste: \xE2\x8C\x98 + \xE2\x87\xA7(Shift) + Click";
 
+// The same help where the shortcut key is Control: there is no permission to grant.
+inline constexpr std::string_view howToUseTextControlKey = " Copy: Ctrl + Drag\n"
+                                                           " Paste: Ctrl + Shift + Click";
+
 inline constexpr std::string_view okButton = "OK";
 
 }  // namespace snaplark::dialog_texts

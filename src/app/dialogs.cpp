@@ -76,7 +76,10 @@ void AppDelegate::showAboutAlert()
 
 void AppDelegate::showHowToUseAlert()
 {
-    runAlert(platform_.alerts, dialog_texts::howToUseTitle, dialog_texts::howToUseText);
+    const bool controlKey =
+        platform_.application.keyboardWords() == platform::KeyboardWords::control;
+    runAlert(platform_.alerts, dialog_texts::howToUseTitle,
+             controlKey ? dialog_texts::howToUseTextControlKey : dialog_texts::howToUseText);
 }
 
 }  // namespace snaplark

@@ -9,9 +9,14 @@ enum class ActivationPolicy : long {
     prohibited = 2,  // no task-bar entry and never activated
 };
 
+// The words a desktop's users know the shortcut keys by: macOS names Command (⌘), Linux and
+// Windows name Control.
+enum class KeyboardWords { command, control };
+
 class Application {
 public:
     virtual ~Application() = default;
+    virtual KeyboardWords keyboardWords() const { return KeyboardWords::command; }
     virtual void setActivationPolicy(ActivationPolicy policy) = 0;
     // Ends the application after the delegate's applicationWillTerminate.
     virtual void terminate(Object* sender) = 0;

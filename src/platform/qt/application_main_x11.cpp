@@ -5,6 +5,7 @@
 #include <xcb/xcb.h>
 
 #include <QApplication>
+#include <QIcon>
 #include <QSocketNotifier>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -16,6 +17,7 @@
 
 #include "platform/application_main.h"
 #include "platform/package_version.h"
+#include "platform/qt/autostart.h"
 #include "platform/qt/own_window_rects.h"
 #include "platform/qt/qt_services.h"
 #include "platform/x11/x11_desktop.h"
@@ -131,6 +133,10 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
     loadResources();
     QApplication::setApplicationName(QStringLiteral("Snaplark"));
     QApplication::setOrganizationName(QStringLiteral("Snaplark"));
+    QApplication::setOrganizationDomain(QStringLiteral("snaplark.example"));
+    // Docks and task bars match our windows to the installed desktop entry by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.snaplark.Snaplark"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/snaplark/StatusBarButtonImage.svg")));
     QApplication::setQuitOnLastWindowClosed(false);
     x11::X11Desktop::installErrorHandlers();
     for (const std::string& missing : desktop->missingExtensions()) {
@@ -146,6 +152,9 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
 
     ClassRegistry classes;
     qt::QtServices services(desktop->eventMonitors(), desktop->keyboard(), classes);
+    services.setKeyboardWords(KeyboardWords::control);
+    qt::Autostart autostart(QStringLiteral("example.snaplark.Snaplark.desktop"));
+    services.setAutostart(&autostart);
     module.registerClasses(classes, services.platform());
     auto delegate = module.makeDelegate(services.platform());
     services.setDelegate(delegate.get());

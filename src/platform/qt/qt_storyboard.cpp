@@ -1,7 +1,11 @@
+#include <QApplication>
 #include <QCheckBox>
+#include <QKeySequence>
 #include <QPointer>
+#include <QShortcut>
 #include <QWidget>
 
+#include "platform/qt/autostart.h"
 #include "platform/qt/qt_services.h"
 #include "ui_main_window.h"
 
@@ -67,6 +71,13 @@ public:
         Ui::MainWindow form;
         form.setupUi(widget);
         widget->setAttribute(Qt::WA_DeleteOnClose);
+        // A fixed-size window: nothing to maximize. Escape closes it, as it does a dialog.
+        widget->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                               Qt::WindowCloseButtonHint);
+        auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), widget);
+        QObject::connect(escape, &QShortcut::activated, widget, &QWidget::close);
+        setUpStartAtLogin(form.btnStartAtLogin);
 
         auto controller = services_.classes().makeWindowController(
             widget->property("windowControllerClass").toString().toStdString());
@@ -87,10 +98,12 @@ public:
             if (auto action = selectorNamed(box->property("action").toString())) {
                 ViewController* target = content.get();
                 // The storyboard is gone by the time of a click; the services outlive every window.
-                QObject::connect(box, &QCheckBox::clicked, scene,
-                                 [&services = services_, target, action, sender = checkbox.get()] {
-                                     services.sendAction(*action, target, sender);
-                                 });
+                QObject::connect(
+                    box, &QCheckBox::clicked, scene,
+                    [&services = services_, target, action, box, sender = checkbox.get()] {
+                        services.sendAction(*action, target, sender);
+                        showInOtherWindows(*box);
+                    });
             }
         }
         controller->setWindow(scene->window);
@@ -101,6 +114,33 @@ public:
     }
 
 private:
+    void setUpStartAtLogin(QCheckBox* box)
+    {
+        Autostart* autostart = services_.autostart();
+        if (autostart == nullptr) {
+            box->hide();
+            return;
+        }
+        box->setChecked(autostart->enabled());
+        QObject::connect(box, &QCheckBox::clicked, box, [autostart, box](bool checked) {
+            if (!autostart->setEnabled(checked)) box->setChecked(autostart->enabled());
+            showInOtherWindows(*box);
+        });
+    }
+
+    // Every open preferences window shows the same choices: a click in one shows in the others.
+    static void showInOtherWindows(const QCheckBox& clicked)
+    {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window == clicked.window()) continue;
+            for (QCheckBox* box : window->findChildren<QCheckBox*>(clicked.objectName())) {
+                if (box->property("action") == clicked.property("action")) {
+                    box->setChecked(clicked.isChecked());
+                }
+            }
+        }
+    }
+
     QtServices& services_;
 };
 
