@@ -153,6 +153,7 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
     ClassRegistry classes;
     qt::QtServices services(desktop->eventMonitors(), desktop->keyboard(), classes);
     services.setKeyboardWords(KeyboardWords::control);
+    services.setMenuShownHandler([&desktop](bool shown) { desktop->setMenuOpen(shown); });
     qt::Autostart autostart(QStringLiteral("example.snaplark.Snaplark.desktop"));
     services.setAutostart(&autostart);
     module.registerClasses(classes, services.platform());

@@ -76,6 +76,11 @@ private:
 
 class QtMenu final : public Menu {
 public:
+    explicit QtMenu(QtServices& services)
+    {
+        QObject::connect(&menu_, &QMenu::aboutToShow, [&services] { services.menuShown(true); });
+        QObject::connect(&menu_, &QMenu::aboutToHide, [&services] { services.menuShown(false); });
+    }
     void addItem(std::shared_ptr<MenuItem> item) override
     {
         auto entry = std::dynamic_pointer_cast<QtMenuItem>(item);
@@ -250,7 +255,7 @@ std::shared_ptr<Image> QtServices::imageNamed(std::string_view name)
 
 std::shared_ptr<Menu> QtServices::makeMenu()
 {
-    return std::make_shared<QtMenu>();
+    return std::make_shared<QtMenu>(*this);
 }
 
 std::shared_ptr<MenuItem> QtServices::makeMenuItem(std::string_view title, Selector action,

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QSystemTrayIcon>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -34,6 +35,12 @@ public:
     void setDelegate(ApplicationDelegate* delegate) { delegate_ = delegate; }
     // Shows every status item, once start-up has attached its menu.
     void showStatusItems();
+    // Called with true when a status menu opens and false when it closes.
+    void setMenuShownHandler(std::function<void(bool)> handler) { menuShown_ = std::move(handler); }
+    void menuShown(bool shown)
+    {
+        if (menuShown_) menuShown_(shown);
+    }
     // Tells the tray icons whether the agent is suspended, for their tool tip.
     void showSuspended(bool suspended);
     // Sends an action along the application's dispatch.
@@ -74,6 +81,7 @@ private:
     ActivationPolicy policy_ = ActivationPolicy::regular;
     KeyboardWords keyboardWords_ = KeyboardWords::command;
     Autostart* autostart_ = nullptr;
+    std::function<void(bool)> menuShown_;
     bool terminating_ = false;
     InfoDictionary info_;
     std::vector<std::weak_ptr<QtStatusItem>> statusItems_;

@@ -92,6 +92,12 @@ void Observer::setOwnRects(std::vector<RootRect> rects)
     clicks_.setOwnRects(std::move(rects));
 }
 
+void Observer::setMenuOpenElsewhere(bool open)
+{
+    std::lock_guard lock(mutex_);
+    clicks_.setMenuOpenElsewhere(open);
+}
+
 std::vector<ButtonEvent> Observer::take()
 {
     std::lock_guard lock(mutex_);

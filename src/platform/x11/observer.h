@@ -33,6 +33,7 @@ public:
     void stop(Display* control);
 
     void setOwnRects(std::vector<RootRect> rects);
+    void setMenuOpenElsewhere(bool open);
     // The clicks in other applications since the last call, in order.
     std::vector<ButtonEvent> take();
     // The keyboard or pointer map changed since the last call.

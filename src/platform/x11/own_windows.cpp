@@ -9,7 +9,13 @@ void OwnClicks::recorded(const ButtonEvent& event, Clock::time_point now)
     const bool inOurWindow = std::any_of(rects_.begin(), rects_.end(), [&](const RootRect& r) {
         return r.contains(event.rootX, event.rootY);
     });
-    pending_.push_back({event, false, false, event.press && inOurWindow, now + deliveryWait});
+    const bool inOurMenu = event.press && menuOpenElsewhere_;
+    pending_.push_back({event, inOurMenu, false, event.press && inOurWindow, now + deliveryWait});
+    // The release that ends a click in that menu closes it.
+    if (!event.press && pressInMenu_[event.button % pressInMenu_.size()]) {
+        menuOpenElsewhere_ = false;
+    }
+    if (event.press) pressInMenu_[event.button % pressInMenu_.size()] = inOurMenu;
 }
 
 void OwnClicks::deliveredToUs(bool press, std::uint32_t time)

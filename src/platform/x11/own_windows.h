@@ -46,6 +46,10 @@ public:
 
     // Our windows' rectangles; a press inside one may be delivered to us late.
     void setOwnRects(std::vector<RootRect> rects) { rects_ = std::move(rects); }
+    // Our menu is open in another client's window (a StatusNotifierItem host draws it): every
+    // press goes to that menu, so none is a gesture. Some hosts never say that the menu closed;
+    // a whole click closes it, on an entry or beside the menu.
+    void setMenuOpenElsewhere(bool open) { menuOpenElsewhere_ = open; }
 
     void recorded(const ButtonEvent& event, Clock::time_point now);
     void deliveredToUs(bool press, std::uint32_t time);
@@ -68,6 +72,8 @@ private:
     };
     std::deque<Pending> pending_;
     std::vector<RootRect> rects_;
+    bool menuOpenElsewhere_ = false;
+    std::bitset<256> pressInMenu_;
     // Per button: a press was seen, and whether it went to us. A release without a press seen
     // (the agent started mid-drag) goes by its own delivery.
     std::bitset<256> pressSeen_;

@@ -93,6 +93,8 @@ public:
         observer_.setOwnRects(std::move(rects));
     }
 
+    void setMenuOpen(bool open) override { observer_.setMenuOpenElsewhere(open); }
+
     EventMonitors& eventMonitors() override { return *this; }
     KeyboardEvents& keyboard() override { return *this; }
     int fileDescriptor() const override { return wakeUp_; }

@@ -33,6 +33,9 @@ public:
     // Where the agent's windows are; a press there may reach them late (a window manager's
     // click-to-focus grab passes it on after a round trip of its own).
     virtual void setOwnWindowRects(std::vector<RootRect> rects) = 0;
+    // Whether our menu is open, wherever it is drawn (a StatusNotifierItem host draws it in its
+    // own window, where the recorded stream cannot tell it from any other).
+    virtual void setMenuOpen(bool open) = 0;
 
     virtual EventMonitors& eventMonitors() = 0;
     virtual KeyboardEvents& keyboard() = 0;

@@ -16,6 +16,7 @@ using Clock = OwnClicks::Clock;
 //   "p10", "r10"   its delivery to our own client
 //   "|"            the end of a batch: everything sent so far was read
 //   "+400"         that many milliseconds pass
+//   "M", "m"       our menu opens, closes, in another client's window
 std::string run(std::initializer_list<std::string> steps)
 {
     OwnClicks judge;
@@ -29,6 +30,8 @@ std::string run(std::initializer_list<std::string> steps)
     for (const std::string& step : steps) {
         if (step == "|") {
             judge.endOfBatch();
+        } else if (step == "M" || step == "m") {
+            judge.setMenuOpenElsewhere(step == "M");
         } else if (step[0] == '+') {
             now += std::chrono::milliseconds(std::stoi(step.substr(1)));
         } else {
@@ -69,6 +72,11 @@ TEST(OwnClicks, JudgesByWhereTheServerDeliveredEachPress)
          "P5 P7 R8 "},
         {"a delivery for another time does not count", {"P1", "p2", "|"}, "P1 "},
         {"a delivery after the verdict changes nothing", {"P1", "|", "p1", "R2", "|"}, "P1 R2 "},
+        {"a click in our menu drawn by another client is ours", {"M", "P1", "R2", "|"}, ""},
+        {"and closes it, for hosts that never say so",
+         {"M", "P1", "R2", "|", "P3", "R4", "|"},
+         "P3 R4 "},
+        {"a menu that said it closed", {"M", "m", "P1", "R2", "|"}, "P1 R2 "},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(run(c.steps), c.expected) << c.what;
