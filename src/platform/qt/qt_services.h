@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QSystemTrayIcon>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -31,6 +32,11 @@ public:
 
     Platform& platform() { return platform_; }
     void setDelegate(ApplicationDelegate* delegate) { delegate_ = delegate; }
+    // Where the windowing system has an activation policy of its own, it is told each change.
+    void setActivationPolicyHook(std::function<void(ActivationPolicy)> hook)
+    {
+        activationPolicyHook_ = std::move(hook);
+    }
     // Shows every status item, once start-up has attached its menu.
     void showStatusItems();
     // Sends an action along the application's dispatch.
@@ -64,6 +70,7 @@ private:
     const ClassRegistry& classes_;
     ApplicationDelegate* delegate_ = nullptr;
     ActivationPolicy policy_ = ActivationPolicy::regular;
+    std::function<void(ActivationPolicy)> activationPolicyHook_;
     bool terminating_ = false;
     InfoDictionary info_;
     std::vector<std::weak_ptr<QtStatusItem>> statusItems_;
