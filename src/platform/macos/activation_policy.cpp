@@ -1,5 +1,7 @@
 #include "platform/macos/activation_policy.h"
 
+// The strict declaration of objc_msgSend, without a prototype: each call is cast to its exact type.
+#define OBJC_OLD_DISPATCH_PROTOTYPES 0
 #include <objc/message.h>
 #include <objc/runtime.h>
 
@@ -9,7 +11,6 @@ namespace {
 // NSApplicationActivationPolicy is an NSInteger.
 using NSInteger = long;
 
-// objc_msgSend has no type of its own: it is called as the exact function each message is.
 id sharedApplication()
 {
     Class application = objc_getClass("NSApplication");

@@ -9,6 +9,7 @@
 #include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QTimer>
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <iostream>
