@@ -132,7 +132,7 @@ void record(std::string line)
 const CFAllocatorRef kCFAllocatorDefault = nullptr;
 const CFBooleanRef kCFBooleanTrue = &trueValue;
 const CFRunLoopMode kCFRunLoopCommonModes = &commonModes;
-const CFStringRef kAXTrustedCheckOptionPrompt = &promptKey;
+CFStringRef kAXTrustedCheckOptionPrompt = &promptKey;
 const CFDictionaryKeyCallBacks kCFTypeDictionaryKeyCallBacks{};
 const CFDictionaryValueCallBacks kCFTypeDictionaryValueCallBacks{};
 

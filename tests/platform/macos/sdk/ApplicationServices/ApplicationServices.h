@@ -9,7 +9,7 @@
 extern "C" {
 #endif
 
-extern const CFStringRef kAXTrustedCheckOptionPrompt;
+extern CFStringRef kAXTrustedCheckOptionPrompt;
 
 Boolean AXIsProcessTrusted(void);
 Boolean AXIsProcessTrustedWithOptions(CFDictionaryRef options);
