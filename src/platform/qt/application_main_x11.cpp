@@ -2,6 +2,7 @@
 // mouse observation and keystrokes.
 #include <sys/socket.h>
 #include <unistd.h>
+#include <xcb/xcb.h>
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -15,6 +16,7 @@
 
 #include "platform/application_main.h"
 #include "platform/package_version.h"
+#include "platform/qt/own_window_rects.h"
 #include "platform/qt/qt_services.h"
 #include "platform/x11/x11_desktop.h"
 
@@ -73,12 +75,11 @@ std::string displayName(int argc, char** argv)
     return fromEnvironment ? fromEnvironment : "";
 }
 
-bool isOwnWindow(unsigned long id)
+// The resource-id base of Qt's own connection: every window of ours carries it.
+std::uint32_t ownClient()
 {
-    for (QWindow* window : QGuiApplication::allWindows()) {
-        if (window->handle() != nullptr && window->winId() == id) return true;
-    }
-    return false;
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 != nullptr ? xcb_get_setup(x11->connection())->resource_id_base : 0;
 }
 
 }  // namespace
@@ -123,6 +124,9 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
     // The agent tells its own windows from others' by their X11 ids, so Qt must draw through X11
     // as well, also in a Wayland session's X server.
     setenv("QT_QPA_PLATFORM", "xcb", 0);
+    // The server then delivers core button events to our windows, which the recorded stream
+    // reports, so that a click in our own menu or window is known as ours.
+    setenv("QT_XCB_NO_XI2", "1", 1);
     QApplication application(argc, argv);
     loadResources();
     QApplication::setApplicationName(QStringLiteral("Snaplark"));
@@ -135,8 +139,10 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
 
     QSocketNotifier xEvents(desktop->fileDescriptor(), QSocketNotifier::Read);
     QObject::connect(&xEvents, &QSocketNotifier::activated, [&desktop] { desktop->dispatch(); });
-    desktop->setOwnWindows(
-        {[] { return QApplication::activePopupWidget() != nullptr; }, isOwnWindow});
+    desktop->startObserving(ownClient());
+    qt::OwnWindowRects ownWindowRects([&desktop](std::vector<x11::RootRect> rects) {
+        desktop->setOwnWindowRects(std::move(rects));
+    });
 
     ClassRegistry classes;
     qt::QtServices services(desktop->eventMonitors(), desktop->keyboard(), classes);

@@ -1,19 +1,19 @@
 #pragma once
 
-#include <functional>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/event_monitor.h"
 #include "platform/keyboard.h"
+#include "platform/x11/own_windows.h"
 
 namespace snaplark::platform::x11 {
 
 // The agent's view of an X display: the left button of every other client, observed through the
 // RECORD extension with the modifier state the server gave each event, and keystrokes typed
-// through XTEST. A thread of its own only reads the recorded stream; every handler and keystroke
-// runs on the thread that calls dispatch().
+// through XTEST. Every handler and keystroke runs on the thread that calls dispatch().
 class X11Desktop {
 public:
     // Opens the display (the default one when the name is empty); on failure returns nullptr
@@ -27,6 +27,13 @@ public:
     // One sentence for each extension the display lacks, saying what does not work without it.
     virtual std::vector<std::string> missingExtensions() const = 0;
 
+    // Starts watching the left button. `ownClient` is the resource-id base of the connection
+    // that holds the agent's windows: clicks the server delivers to it are not gestures.
+    virtual void startObserving(std::uint32_t ownClient) = 0;
+    // Where the agent's windows are; a press there may reach them late (a window manager's
+    // click-to-focus grab passes it on after a round trip of its own).
+    virtual void setOwnWindowRects(std::vector<RootRect> rects) = 0;
+
     virtual EventMonitors& eventMonitors() = 0;
     virtual KeyboardEvents& keyboard() = 0;
 
@@ -34,14 +41,6 @@ public:
     // whenever it is readable.
     virtual int fileDescriptor() const = 0;
     virtual void dispatch() = 0;
-
-    // How events in the agent's own windows and menus are told apart: a click there is not a
-    // click in another application.
-    struct OwnWindows {
-        std::function<bool()> popupOpen;
-        std::function<bool(unsigned long window)> isOwnWindow;
-    };
-    virtual void setOwnWindows(OwnWindows ownWindows) = 0;
 
     // Makes a lost connection to the display end the process with a clear message, and keeps
     // ordinary X errors (a window that vanished mid-query) from doing so.
