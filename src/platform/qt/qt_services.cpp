@@ -229,6 +229,7 @@ void QtServices::setActivationPolicy(ActivationPolicy policy)
     // Prohibited: the agent shows no window, so it has no task-bar entry and never takes focus.
     // Regular: its windows behave like any application's.
     policy_ = policy;
+    if (activationPolicyHook_) activationPolicyHook_(policy);
 }
 
 void QtServices::terminate(Object* /*sender*/)
@@ -250,7 +251,12 @@ std::shared_ptr<Image> QtServices::imageNamed(std::string_view name)
 {
     const QString path = QStringLiteral(":/snaplark/") + qtString(name) + QStringLiteral(".svg");
     if (!QFile::exists(path)) return nullptr;
-    return std::make_shared<QtImage>(QIcon(path));
+    QIcon icon(path);
+#ifdef Q_OS_MACOS
+    // A template image: the menu bar draws it in its own colours, light or dark.
+    icon.setIsMask(true);
+#endif
+    return std::make_shared<QtImage>(icon);
 }
 
 std::shared_ptr<Menu> QtServices::makeMenu()

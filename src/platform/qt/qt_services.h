@@ -33,6 +33,11 @@ public:
 
     Platform& platform() { return platform_; }
     void setDelegate(ApplicationDelegate* delegate) { delegate_ = delegate; }
+    // Where the windowing system has an activation policy of its own, it is told each change.
+    void setActivationPolicyHook(std::function<void(ActivationPolicy)> hook)
+    {
+        activationPolicyHook_ = std::move(hook);
+    }
     // Shows every status item, once start-up has attached its menu.
     void showStatusItems();
     // Called with true when a status menu opens and false when it closes.
@@ -82,6 +87,7 @@ private:
     KeyboardWords keyboardWords_ = KeyboardWords::command;
     Autostart* autostart_ = nullptr;
     std::function<void(bool)> menuShown_;
+    std::function<void(ActivationPolicy)> activationPolicyHook_;
     bool terminating_ = false;
     InfoDictionary info_;
     std::vector<std::weak_ptr<QtStatusItem>> statusItems_;

@@ -1,0 +1,15 @@
+// Test-only stand-in for objc_msgSend as the SDK declares it: without a prototype of its own, to be
+// cast to the exact type of each message sent.
+#pragma once
+
+#include <objc/runtime.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+void objc_msgSend(void);
+
+#ifdef __cplusplus
+}
+#endif
