@@ -1,16 +1,11 @@
 // The process entry's platform half on macOS: the Qt application loop as a menu-bar agent, with
 // Core Graphics for mouse observation and keystrokes.
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QDir>
 #include <QLockFile>
-#include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QTimer>
-#include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <iostream>
 
@@ -20,6 +15,7 @@
 #include "platform/macos/observer.h"
 #include "platform/macos/typist.h"
 #include "platform/package_version.h"
+#include "platform/qt/process_entry.h"
 #include "platform/qt/qt_services.h"
 
 // The resources live in a static library, where nothing would otherwise pull them in.
@@ -30,25 +26,6 @@ static void loadResources()
 
 namespace snaplark::platform {
 namespace {
-
-constexpr int exitFailure = 1;
-
-int signalPipe[2] = {-1, -1};
-
-// Only an async-signal-safe write here; the loop does the rest.
-void onTerminationSignal(int signal)
-{
-    const unsigned char byte = static_cast<unsigned char>(signal);
-    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
-}
-
-bool openSignalPipe()
-{
-    if (::pipe(signalPipe) != 0) return false;
-    for (int fd : signalPipe)
-        ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-    return true;
-}
 
 void printUsage()
 {
@@ -67,39 +44,20 @@ void printUsage()
            "  --version    show the version and exit\n";
 }
 
-bool hasArgument(int argc, char** argv, const char* wanted)
-{
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], wanted) == 0) return true;
-    }
-    return false;
-}
-
 }  // namespace
 
 int applicationMain(int argc, char** argv, const ApplicationModule& module)
 {
-    if (hasArgument(argc, argv, "--help") || hasArgument(argc, argv, "-h")) {
+    if (qt::hasArgument(argc, argv, "--help") || qt::hasArgument(argc, argv, "-h")) {
         printUsage();
         return 0;
     }
-    if (hasArgument(argc, argv, "--version")) {
-        std::cout << "snaplark " << packageShortVersion << " (build " << packageBuildVersion
-                  << ")\n";
+    if (qt::hasArgument(argc, argv, "--version")) {
+        qt::printVersion();
         return 0;
     }
 
-    if (!openSignalPipe()) {
-        std::cerr << "snaplark: cannot watch for termination signals: " << std::strerror(errno)
-                  << '\n';
-        return exitFailure;
-    }
-    struct sigaction action {};
-    action.sa_handler = onTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
+    if (!qt::catchTerminationSignals()) return qt::exitFailure;
 
     QApplication application(argc, argv);
     loadResources();
@@ -115,7 +73,7 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
                            .filePath(QStringLiteral("example.snaplark.Snaplark.lock")));
     if (!instance.tryLock(0)) {
         std::cerr << "snaplark: another Snaplark is already running\n";
-        return exitFailure;
+        return qt::exitFailure;
     }
 
     if (!macos::askForAccessibility()) {
@@ -132,12 +90,8 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
     auto delegate = module.makeDelegate(services.platform());
     services.setDelegate(delegate.get());
 
-    QSocketNotifier terminationSignals(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&terminationSignals, &QSocketNotifier::activated, [&services] {
-        unsigned char byte = 0;
-        [[maybe_unused]] const auto n = ::read(signalPipe[0], &byte, 1);
-        services.terminate(nullptr);
-    });
+    const auto terminationSignals =
+        qt::onTerminationSignal([&services] { services.terminate(nullptr); });
 
     QTimer::singleShot(0, [&] {
         delegate->applicationDidFinishLaunching();

@@ -1,16 +1,12 @@
 // The process entry's platform half on Linux: the Qt application loop, with the X11 backend for
 // mouse observation and keystrokes.
-#include <sys/socket.h>
-#include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <QApplication>
 #include <QIcon>
-#include <QSocketNotifier>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QWindow>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -19,6 +15,7 @@
 #include "platform/package_version.h"
 #include "platform/qt/autostart.h"
 #include "platform/qt/own_window_rects.h"
+#include "platform/qt/process_entry.h"
 #include "platform/qt/qt_services.h"
 #include "platform/x11/x11_desktop.h"
 
@@ -30,17 +27,6 @@ static void loadResources()
 
 namespace snaplark::platform {
 namespace {
-
-constexpr int exitFailure = 1;
-
-int signalPipe[2] = {-1, -1};
-
-// Only an async-signal-safe write here; the loop does the rest.
-void onTerminationSignal(int signal)
-{
-    const unsigned char byte = static_cast<unsigned char>(signal);
-    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
-}
 
 void printUsage()
 {
@@ -55,14 +41,6 @@ void printUsage()
            "\n"
            "  --help       show this help and exit\n"
            "  --version    show the version and exit\n";
-}
-
-bool hasArgument(int argc, char** argv, const char* wanted)
-{
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], wanted) == 0) return true;
-    }
-    return false;
 }
 
 // Qt's own -display option names the display; otherwise DISPLAY does.
@@ -88,39 +66,26 @@ std::uint32_t ownClient()
 
 int applicationMain(int argc, char** argv, const ApplicationModule& module)
 {
-    if (hasArgument(argc, argv, "--help") || hasArgument(argc, argv, "-h")) {
+    if (qt::hasArgument(argc, argv, "--help") || qt::hasArgument(argc, argv, "-h")) {
         printUsage();
         return 0;
     }
-    if (hasArgument(argc, argv, "--version")) {
-        std::cout << "snaplark " << packageShortVersion << " (build " << packageBuildVersion
-                  << ")\n";
+    if (qt::hasArgument(argc, argv, "--version")) {
+        qt::printVersion();
         return 0;
     }
 
-    // Watched from the start, so that a signal during start-up still ends the agent cleanly
-    // once the loop runs.
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) {
-        std::cerr << "snaplark: cannot watch for termination signals: " << std::strerror(errno)
-                  << '\n';
-        return exitFailure;
-    }
-    struct sigaction action {};
-    action.sa_handler = onTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
+    if (!qt::catchTerminationSignals()) return qt::exitFailure;
 
     std::string error;
     auto desktop = x11::X11Desktop::open(displayName(argc, argv), error);
     if (!desktop) {
         std::cerr << "snaplark: " << error << '\n';
-        return exitFailure;
+        return qt::exitFailure;
     }
     if (!desktop->claimSingleInstance()) {
         std::cerr << "snaplark: another Snaplark is already running on this display\n";
-        return exitFailure;
+        return qt::exitFailure;
     }
 
     // The agent tells its own windows from others' by their X11 ids, so Qt must draw through X11
@@ -160,12 +125,8 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
     auto delegate = module.makeDelegate(services.platform());
     services.setDelegate(delegate.get());
 
-    QSocketNotifier terminationSignals(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&terminationSignals, &QSocketNotifier::activated, [&services] {
-        unsigned char byte = 0;
-        [[maybe_unused]] const auto n = ::read(signalPipe[0], &byte, 1);
-        services.terminate(nullptr);
-    });
+    const auto terminationSignals =
+        qt::onTerminationSignal([&services] { services.terminate(nullptr); });
 
     QTimer::singleShot(0, [&] {
         delegate->applicationDidFinishLaunching();

@@ -69,6 +69,10 @@ drags() {
   menu_choose $PREFERENCE
   wait_until "the preferences window" 10 xdotool search --onlyvisible --name "Snaplark Preferences"
   prefs=$(xdotool search --onlyvisible --name "Snaplark Preferences" | head -n 1)
+  # Away from the recorder, which lies at 100,100 (without a window manager the window may open
+  # on top of it).
+  xdotool windowmove --sync "$prefs" 600 400
+  wait_until "the preferences window moved" 10 sh -c "xwininfo -id $prefs | grep -q 'Absolute upper-left X:  6'"
   window_geometry "$prefs"
   local px=$((X + WIDTH - 6)) py=$((Y + HEIGHT - 6))
   local rx=$((100 + 20)) ry=$((100 + 20))
