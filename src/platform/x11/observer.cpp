@@ -21,6 +21,8 @@ constexpr std::uint8_t buttonRelease = 5;
 // The server cuts the recorded stream into replies of at most this much data.
 constexpr int recordBufferSize = 1024;
 constexpr int eventSize = 32;
+// How long the rest of a reply the server cut at its buffer's size may take to arrive.
+constexpr int cutReplyWaitMs = 2;
 
 // The fields of a core button event the observer reads, at their places in the wire format.
 struct WireButton {
@@ -40,6 +42,13 @@ struct WireButton {
     std::uint8_t pad;
 };
 static_assert(sizeof(WireButton) == eventSize);
+
+// Waits up to `timeoutMs` (forever when negative) for the descriptor to have data.
+bool readable(int fd, int timeoutMs)
+{
+    pollfd in{fd, POLLIN, 0};
+    return ::poll(&in, 1, timeoutMs) > 0;
+}
 
 }  // namespace
 
@@ -169,30 +178,29 @@ void Observer::read()
             }
         }
         if (xcb_connection_has_error(c)) break;
-        pollfd more{fd, POLLIN, 0};
-        const bool waiting = ::poll(&more, 1, 0) > 0;
+        // More to read belongs to this batch; so does the rest of a reply the server cut at its
+        // buffer's size, which is given a moment to arrive.
+        if (!ended && readable(fd, mayBeCut ? cutReplyWaitMs : 0)) continue;
+        mayBeCut = false;
         std::optional<OwnClicks::Clock::time_point> deadline;
         bool woke = false;
         {
             std::lock_guard lock(mutex_);
-            if (!waiting && !mayBeCut) clicks_.endOfBatch();
+            clicks_.endOfBatch();
             auto events = clicks_.takeSettled(OwnClicks::Clock::now());
-            if (!events.empty()) {
-                settled_.insert(settled_.end(), events.begin(), events.end());
-                woke = true;
-            }
+            woke = !events.empty();
+            settled_.insert(settled_.end(), events.begin(), events.end());
             deadline = clicks_.nextDeadline();
         }
         if (woke || remapped_) wake();
-        if (waiting || ended) continue;
+        if (ended) break;
         int timeout = -1;
         if (deadline) {
             const auto left =
                 std::chrono::ceil<std::chrono::milliseconds>(*deadline - OwnClicks::Clock::now());
             timeout = static_cast<int>(std::max<std::int64_t>(left.count(), 0));
         }
-        pollfd in{fd, POLLIN, 0};
-        ::poll(&in, 1, timeout);
+        readable(fd, timeout);
     }
     if (!stopping_) {
         lost_ = true;

@@ -99,7 +99,7 @@ drags() {
   else
     fault "$setting: a drag out of our window was taken for a gesture"
   fi
-  xdotool windowclose "$prefs" 2>/dev/null || xdotool windowkill "$prefs"
+  xdotool windowfocus --sync "$prefs" key Escape
   wait_until "the preferences window to close" 10 \
     sh -c '! xdotool search --onlyvisible --name "Snaplark Preferences"'
 }
