@@ -121,17 +121,19 @@ stop_recorder() {
 
 # A marker key typed by the test itself: once the recorder has it, everything the agent typed
 # before it has arrived too.
-sync_recorder() {
+sync_recorder() { sync_marker markers; }
+# sync_marker COUNTER: types the marker until COUNTER, a command counting its arrivals, goes up.
+sync_marker() {
   local before
-  before=$(markers)
-  wait_until "the marker key" 20 type_marker "$before"
+  before=$("$1")
+  wait_until "the marker key" 20 type_marker "$1" "$before"
 }
 # Types the marker and waits up to 2 s for it; a slow server gets it typed again.
 type_marker() {
   xdotool key F12
   local deadline=$((SECONDS + 2))
   while [ $SECONDS -le $deadline ]; do
-    [ "$(markers)" -gt "$1" ] && return 0
+    [ "$("$1")" -gt "$2" ] && return 0
     sleep 0.02
   done
   return 1
@@ -233,20 +235,8 @@ start_window_manager() {
   wait_until "the window manager" 10 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
 }
 # Like sync_recorder, through the raw key watcher, wherever the focus is.
-sync_raw() {
-  local before
-  before=$(raw_presses F12)
-  wait_until "the marker key" 20 type_raw_marker "$before"
-}
-type_raw_marker() {
-  xdotool key F12
-  local deadline=$((SECONDS + 2))
-  while [ $SECONDS -le $deadline ]; do
-    [ "$(raw_presses F12)" -gt "$1" ] && return 0
-    sleep 0.02
-  done
-  return 1
-}
+raw_markers() { raw_presses F12; }
+sync_raw() { sync_marker raw_markers; }
 # Sets X, Y, WIDTH and HEIGHT to a window's place on the root window (xdotool's own answer is off
 # by the frame under a reparenting window manager).
 window_geometry() {
