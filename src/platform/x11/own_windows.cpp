@@ -21,8 +21,8 @@ void OwnClicks::recorded(const ButtonEvent& event, Clock::time_point now)
 void OwnClicks::deliveredToUs(bool press, std::uint32_t time)
 {
     for (Pending& p : pending_) {
-        if (p.event.press == press && p.event.time == time && !p.deliveredToUs) {
-            p.deliveredToUs = true;
+        if (p.event.press == press && p.event.time == time && !p.ours) {
+            p.ours = true;
             return;
         }
     }
@@ -39,10 +39,10 @@ std::vector<ButtonEvent> OwnClicks::takeSettled(Clock::time_point now)
     std::vector<ButtonEvent> settled;
     while (!pending_.empty()) {
         const Pending& p = pending_.front();
-        const bool known = p.deliveredToUs || (p.batchEnded && !p.mayArriveLate) ||
-                           (p.batchEnded && now >= p.deadline);
+        const bool known =
+            p.ours || (p.batchEnded && !p.mayArriveLate) || (p.batchEnded && now >= p.deadline);
         if (!known) break;
-        bool ours = p.deliveredToUs;
+        bool ours = p.ours;
         const std::size_t button = p.event.button % pressOurs_.size();
         if (p.event.press) {
             pressOurs_[button] = ours;

@@ -65,7 +65,7 @@ public:
 private:
     struct Pending {
         ButtonEvent event;
-        bool deliveredToUs = false;
+        bool ours = false;  // delivered to us, or pressed in our menu drawn elsewhere
         bool batchEnded = false;
         bool mayArriveLate = false;
         Clock::time_point deadline;
