@@ -2,6 +2,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#ifdef Q_OS_LINUX
+#include <sys/inotify.h>
+#include <unistd.h>
+#endif
 #include <iostream>
 #include <map>
 #include <string>
@@ -37,28 +41,76 @@ const char* problemOf(QSettings::Status status)
                                             : "cannot be read";
 }
 
-// The user's settings in the platform's native store: on Linux ~/.config/Snaplark/Snaplark.conf.
-class QtUserDefaults final : public UserDefaults {
+#ifdef Q_OS_LINUX
+// Says whether anything in the settings folder changed since the last look, without waiting: a
+// gesture reads the settings, and reading the file anew each time costs more than the rest of
+// the gesture. Without a watch (no folder yet), every look says "changed".
+class FolderWatch {
 public:
-    QtUserDefaults()
+    ~FolderWatch()
     {
-        openStore();
-        if (unreadable())
-            reportOnce(readProblemReported, "snaplark: the settings file " + path() + ' ' +
-                                                problemOf(status()) +
-                                                "; each gesture keeps the switch it had (on at "
-                                                "start) until the file can be read or "
-                                                "a checkbox is clicked");
+        if (fd_ >= 0) ::close(fd_);
     }
 
+    bool changedSince(const QString& folder)
+    {
+        if (fd_ < 0) fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (fd_ < 0) return true;
+        if (wd_ < 0) {
+            wd_ = ::inotify_add_watch(fd_, QFile::encodeName(folder).constData(),
+                                      IN_MODIFY | IN_CLOSE_WRITE | IN_CREATE | IN_DELETE |
+                                          IN_MOVED_FROM | IN_MOVED_TO | IN_ATTRIB | IN_DELETE_SELF |
+                                          IN_MOVE_SELF);
+            return true;  // what happened before the watch is unknown
+        }
+        bool changed = false;
+        alignas(inotify_event) char buffer[4096];
+        for (;;) {
+            const auto n = ::read(fd_, buffer, sizeof buffer);
+            if (n <= 0) break;
+            changed = true;
+            for (auto* at = buffer; at < buffer + n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(at);
+                // The folder itself went away: watch it again once it is back.
+                if ((event->mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF)) != 0) wd_ = -1;
+                at += sizeof(inotify_event) + event->len;
+            }
+        }
+        return changed || wd_ < 0;
+    }
+
+private:
+    int fd_ = -1;
+    int wd_ = -1;
+};
+#else
+// Elsewhere the file is read anew for every look.
+class FolderWatch {
+public:
+    bool changedSince(const QString& /*folder*/) { return true; }
+};
+#endif
+
+struct SettingsSnapshot {
+    bool valid = false;
+    std::map<std::string, PropertyValue> values;  // empty while the file cannot be read
+};
+
+// The user's settings in the platform's native store: on Linux ~/.config/Snaplark/Snaplark.conf.
+// What the file holds is kept between handles and read again only when its folder changed.
+class QtUserDefaults final : public UserDefaults {
+public:
     std::optional<PropertyValue> objectForKey(std::string_view key) override
     {
         // A choice that could not be saved still holds for the rest of the run.
         if (auto unsaved = unsavedChoices.find(std::string(key)); unsaved != unsavedChoices.end()) {
             return unsaved->second;
         }
-        if (unreadable() || !settings_->contains(qtKey(key))) return std::nullopt;
-        return fromVariant(settings_->value(qtKey(key)));
+        if (!snapshot.valid || watch.changedSince(folder())) readFile();
+        if (auto value = snapshot.values.find(std::string(key)); value != snapshot.values.end()) {
+            return value->second;
+        }
+        return std::nullopt;
     }
 
     bool boolForKey(std::string_view key) override
@@ -69,6 +121,8 @@ public:
 
     void setBool(bool value, std::string_view key) override
     {
+        snapshot.valid = false;
+        if (!settings_) openStore();
         if (unreadable()) setAsideUnreadableFile();
         settings_->setValue(qtKey(key), value);
         settings_->sync();
@@ -89,6 +143,34 @@ private:
         bool operator==(const FileSignature&) const = default;
     };
     static inline std::optional<std::pair<FileSignature, QSettings::Status>> lastVerdict;
+    static inline SettingsSnapshot snapshot;
+    static inline FolderWatch watch;
+
+    static QString folder()
+    {
+        static const QString path =
+            QFileInfo(QSettings(QSettings::NativeFormat, QSettings::UserScope,
+                                QStringLiteral("Snaplark"), QStringLiteral("Snaplark"))
+                          .fileName())
+                .absolutePath();
+        return path;
+    }
+
+    void readFile()
+    {
+        openStore();
+        snapshot = {true, {}};
+        if (unreadable()) {
+            reportOnce(readProblemReported, "snaplark: the settings file " + path() + ' ' +
+                                                problemOf(status()) +
+                                                "; each gesture keeps the switch it had (on at "
+                                                "start) until the file can be read or "
+                                                "a checkbox is clicked");
+            return;
+        }
+        for (const QString& key : settings_->allKeys())
+            snapshot.values[key.toStdString()] = fromVariant(settings_->value(key));
+    }
     static inline std::map<std::string, bool> unsavedChoices;
     static inline bool readProblemReported = false;
     static inline bool writeProblemReported = false;

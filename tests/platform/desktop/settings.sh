@@ -33,6 +33,18 @@ start_recorder
 printf '[General]\nboolEnableCopy=true\nboolEnablePaste=false\n' >"$settings"
 gesture
 [ "$(copies)/$(pastes)" = "1/0" ] || fail "after an outside change: copies/pastes $(copies)/$(pastes)"
+# An editor that saves by renaming a new file over the old one, and a file taken away: the
+# agent keeps what it read only as long as nothing in the folder changed.
+printf '[General]\nboolEnableCopy=false\nboolEnablePaste=2\n' >"$settings.new"
+mv "$settings.new" "$settings"
+gesture
+[ "$(copies)/$(pastes)" = "1/1" ] || fail "after a rename: copies/pastes $(copies)/$(pastes)"
+rm "$settings"
+gesture
+[ "$(copies)/$(pastes)" = "1/2" ] || fail "after removal (switches keep their values): $(copies)/$(pastes)"
+printf '[General]\nboolEnableCopy=1\n' >"$settings"
+gesture
+[ "$(copies)/$(pastes)" = "2/3" ] || fail "after the file came back: copies/pastes $(copies)/$(pastes)"
 stop_agent
 stop_recorder
 
