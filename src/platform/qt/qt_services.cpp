@@ -159,21 +159,27 @@ private:
 }  // namespace
 
 // A status item with a menu shows it on a click, as a menu-bar item does; the middle button is the
-// one left to deliver the button's own action.
+// one left to deliver the button's own action. The macOS menu bar opens the menu by itself.
+#ifdef Q_OS_MACOS
+constexpr bool showsMenuOnTrigger = false;
+#else
+constexpr bool showsMenuOnTrigger = true;
+#endif
+
 class QtStatusItem final : public StatusItem {
 public:
     explicit QtStatusItem(QtServices& services) : button_(tray_)
     {
         showSuspended(false);
-        QObject::connect(&tray_, &QSystemTrayIcon::activated,
-                         [this, &services](QSystemTrayIcon::ActivationReason reason) {
-                             if (reason == QSystemTrayIcon::Trigger && menu_) {
-                                 menu_->menu()->popup(QCursor::pos());
-                             } else if (reason == QSystemTrayIcon::MiddleClick &&
-                                        button_.action()) {
-                                 services.sendAction(*button_.action(), button_.target(), &button_);
-                             }
-                         });
+        QObject::connect(
+            &tray_, &QSystemTrayIcon::activated,
+            [this, &services](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger && menu_ && showsMenuOnTrigger) {
+                    menu_->menu()->popup(QCursor::pos());
+                } else if (reason == QSystemTrayIcon::MiddleClick && button_.action()) {
+                    services.sendAction(*button_.action(), button_.target(), &button_);
+                }
+            });
     }
     void showSuspended(bool suspended)
     {
