@@ -72,6 +72,7 @@ LRESULT CALLBACK Observer::keyboardHook(int code, WPARAM wParam, LPARAM lParam)
 
 bool Observer::onOwnWindow(POINT point) const
 {
+    if (PtInRect(&iconRect_, point)) return true;
     const HWND window = WindowFromPoint(point);
     DWORD process = 0;
     if (window != nullptr) GetWindowThreadProcessId(window, &process);

@@ -33,6 +33,9 @@ public:
 
     // Our menu is open: every press goes to it.
     void setMenuOpen(bool open) { menuOpen_ = open; }
+    // Where our notification icon is, in screen coordinates: it lies in the task bar's window,
+    // not ours.
+    void setIconRect(const RECT& rect) { iconRect_ = rect; }
     // A chord is being typed: the keyboard shows the chord's modifiers, not the user's, until it
     // ends. A hook called meanwhile (Wine calls our hooks while SendInput waits for them) takes
     // the flags the user held when the chord began.
@@ -60,6 +63,7 @@ private:
     std::function<bool(VirtualKey, bool, bool)> keys_;
     OwnClicks clicks_;
     bool menuOpen_ = false;
+    RECT iconRect_{};
     std::optional<ModifierFlags> chordInFlight_;
 };
 

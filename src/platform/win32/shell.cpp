@@ -185,6 +185,7 @@ public:
     {
         data_.uFlags = NIF_MESSAGE | NIF_TIP | (data_.hIcon != nullptr ? NIF_ICON : 0);
         Shell_NotifyIconW(NIM_ADD, &data_);
+        noteIconRect(false);
     }
     void showSuspended(bool suspended)
     {
@@ -194,6 +195,9 @@ public:
     }
     void onMessage(UINT mouseMessage)
     {
+        // The pointer is over the icon (it moves there before any click): note where the icon is,
+        // so that the click is known as ours.
+        noteIconRect(true);
         if ((mouseMessage == WM_LBUTTONUP || mouseMessage == WM_RBUTTONUP) && menu_) {
             POINT point{};
             GetCursorPos(&point);
@@ -216,6 +220,31 @@ public:
     }
 
 private:
+    // Tells the observer where the icon is. Without Shell_NotifyIconGetRect (Wine has none) the
+    // icon is the small window under the pointer while the pointer is on it, where a notification
+    // area gives each icon a window of its own.
+    void noteIconRect(bool pointerOnIcon)
+    {
+        NOTIFYICONIDENTIFIER identifier{};
+        identifier.cbSize = sizeof identifier;
+        identifier.hWnd = data_.hWnd;
+        identifier.uID = data_.uID;
+        RECT rect{};
+        if (SUCCEEDED(Shell_NotifyIconGetRect(&identifier, &rect))) {
+            services_.desktop().setIconRect(rect);
+            return;
+        }
+        if (!pointerOnIcon) return;
+        POINT cursor{};
+        GetCursorPos(&cursor);
+        const HWND under = WindowFromPoint(cursor);
+        constexpr LONG largestIcon = 64;
+        if (under != nullptr && GetWindowRect(under, &rect) &&
+            rect.right - rect.left <= largestIcon && rect.bottom - rect.top <= largestIcon) {
+            services_.desktop().setIconRect(rect);
+        }
+    }
+
     void update()
     {
         data_.uFlags = NIF_MESSAGE | NIF_TIP | (data_.hIcon != nullptr ? NIF_ICON : 0);

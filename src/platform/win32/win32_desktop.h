@@ -28,6 +28,8 @@ public:
     bool startObserving();
     // Whether our menu is open: clicks then are ours.
     void setMenuOpen(bool open) { observer_.setMenuOpen(open); }
+    // Where our notification icon is: clicks there are ours too.
+    void setIconRect(const RECT& rect) { observer_.setIconRect(rect); }
     // The window's procedure hands these two messages here.
     void onClick(WPARAM wParam, LPARAM lParam);
     void onKeys() { typist_.settle(); }

@@ -80,7 +80,8 @@ echo "ok: Ctrl+Shift+click pastes, six times, and no release misfires"
 declare -A row_offset=([Disable]=10 [Indefinitely]=36 [Preference]=130 [About]=147 [HowToUse]=173 [Quit]=190)
 choose() {
   local entry=$1 geometry x y
-  xdotool mousemove 11 12 click 1
+  # A pointer rests on the icon before it clicks, as a hand does.
+  xdotool mousemove 11 12 sleep 0.3 click 1
   wait_for 5 "the menu opens for $entry" bash -c '[ -n "$(xwininfo -root -tree | grep "(has no name): (\"snaplark.exe\" \"snaplark.exe\")" | awk "{split(\$(NF-1),s,\"x\"); split(s[2],h,\"+\"); if (h[1] > 150) print}")" ]'
   geometry=$(xwininfo -root -tree | grep '(has no name): ("snaplark.exe" "snaplark.exe")' |
     awk '{split($(NF-1), s, "x"); split(s[2], h, "+"); if (h[1] > 150) {print h[2], h[3]; exit}}')
@@ -91,6 +92,8 @@ choose() {
 lines_before=$(wc -l <"$dir/agent.log")
 choose Disable
 sleep 0.5
+[ "$(wc -l <"$dir/agent.log")" = "$lines_before" ] ||
+  wine_session_fail "clicks on the icon or in its menu were reported as gestures"
 set_clipboard sentinel
 c_before=$(pad_key_downs 67)
 with_keys ctrl drag_over_text
@@ -99,8 +102,6 @@ wait_for 5 "a gesture while suspended is still reported" \
 sleep 0.5
 [ "$(pad_key_downs 67)" = "$c_before" ] || wine_session_fail "suspended, Ctrl+drag still typed C"
 [ "$(clipboard)" = sentinel ] || wine_session_fail "suspended, Ctrl+drag still copied"
-tail -n +$((lines_before + 1)) "$dir/agent.log" | tr -d '\r' | grep -q -v -x -e 'Command key is pressed' -e 'no modifier keys are pressed' &&
-  wine_session_fail "clicks in the menu were reported as gestures"
 choose Disable
 sleep 0.5
 with_keys ctrl drag_over_text
