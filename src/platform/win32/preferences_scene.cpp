@@ -65,7 +65,7 @@ std::shared_ptr<WindowController> PreferencesScene::instantiate(Win32Services& s
     auto content = services.classes().makeViewController(viewControllerClass);
     if (!controller || !content) return nullptr;
 
-    std::unique_ptr<PreferencesScene> scene(new PreferencesScene(services));
+    auto scene = std::make_unique<PreferencesScene>(services);
     const HWND dialog =
         CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(SNAPLARK_PREFERENCES),
                            nullptr, dialogProcedure, reinterpret_cast<LPARAM>(scene.get()));

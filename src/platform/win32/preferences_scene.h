@@ -19,6 +19,7 @@ public:
     // scene's classes.
     static std::shared_ptr<WindowController> instantiate(Win32Services& services);
 
+    explicit PreferencesScene(Win32Services& services) : services_(services) {}
     ~PreferencesScene();
     PreferencesScene(const PreferencesScene&) = delete;
     PreferencesScene& operator=(const PreferencesScene&) = delete;
@@ -26,7 +27,6 @@ public:
     HWND dialog() const { return dialog_; }
 
 private:
-    explicit PreferencesScene(Win32Services& services) : services_(services) {}
     static INT_PTR CALLBACK dialogProcedure(HWND dialog, UINT message, WPARAM wParam,
                                             LPARAM lParam);
     void clicked(int control);
