@@ -34,7 +34,8 @@ bool Observer::start(std::function<bool(VirtualKey, bool, bool)> keys, UINT keys
     keys_ = std::move(keys);
     keysMessage_ = keysMessage;
     const HINSTANCE module = GetModuleHandleW(nullptr);
-    keyboard_ = SetWindowsHookExW(WH_KEYBOARD_LL, keyboardHook, module, 0);
+    if (keyboard_ == nullptr)
+        keyboard_ = SetWindowsHookExW(WH_KEYBOARD_LL, keyboardHook, module, 0);
     mouse_ = SetWindowsHookExW(WH_MOUSE_LL, mouseHook, module, 0);
     return mouse_ != nullptr;
 }

@@ -33,6 +33,8 @@ expect_no_key_down() {
   [ "$(last_held)" = "held none" ] || wine_session_fail "$1 left a key down: $(last_held)"
 }
 
+# Each run starts from no settings: both gestures on.
+wine reg delete 'HKCU\Software\Snaplark' /f >/dev/null 2>&1 || true
 start_pad
 start_agent
 echo "ok: the agent runs and reports clicks in other windows"
@@ -154,6 +156,19 @@ wait_for 10 "both checkboxes write 1 again" bash -c "wine reg query 'HKCU\\Softw
 xdotool key Escape
 wait_for 10 "Escape closes the preferences window" bash -c "! xdotool search --name '^Snaplark Preferences$'"
 echo "ok: the preferences window's checkboxes write boolEnableCopy and boolEnablePaste"
+
+# A value put in the registry by hand as a string is read by the same rule as everywhere.
+set_copy_switch() { wine reg add 'HKCU\Software\Snaplark' /v boolEnableCopy /t REG_SZ /d "$1" /f >/dev/null 2>&1; }
+set_copy_switch no
+set_clipboard sentinel
+c_before=$(pad_key_downs 67)
+with_keys ctrl drag_over_text
+sleep 1
+[ "$(pad_key_downs 67)" = "$c_before" ] || wine_session_fail "boolEnableCopy \"no\" still typed C"
+set_copy_switch " Yes "
+with_keys ctrl drag_over_text
+wait_for 5 "boolEnableCopy \" Yes \" copies" bash -c "[ \$(tr -d '\r' <'$dir/pad.log' | grep -c '^down 67 ') -gt $c_before ]"
+echo "ok: the copy switch written by hand as the string \"no\" or \" Yes \" is obeyed"
 
 # About and How to use open as message boxes and close with their OK button.
 for entry in About HowToUse; do

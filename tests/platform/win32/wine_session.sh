@@ -31,7 +31,7 @@ wine_session_stop() {
 
 wine_session_start() {
   local build=$1
-  for tool in Xvfb openbox trayer xdotool xclip xwininfo wine wineserver; do
+  for tool in Xvfb openbox trayer xdotool xclip xwininfo xdpyinfo wine wineserver; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
   done
   WINE_SESSION_BUILD=$(cd "$build" && pwd)
