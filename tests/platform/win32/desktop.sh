@@ -153,9 +153,15 @@ sleep 1
 xdotool windowactivate --sync "$window"
 xdotool key space shift+Tab space
 wait_for 10 "both checkboxes write 1 again" bash -c "wine reg query 'HKCU\\Software\\Snaplark' 2>/dev/null | tr -d '\r' | grep -c 'REG_DWORD *0x1' | grep -qx 2"
+run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+xdotool key Tab Tab space
+wait_for 10 "Start at login adds the agent to the Run key" \
+  bash -c "wine reg query '$run_key' /v Snaplark 2>/dev/null | tr -d '\r' | grep -q 'snaplark.exe\"\$'"
+xdotool key space
+wait_for 10 "Start at login, unticked, takes it out again" bash -c "! wine reg query '$run_key' /v Snaplark"
 xdotool key Escape
 wait_for 10 "Escape closes the preferences window" bash -c "! xdotool search --name '^Snaplark Preferences$'"
-echo "ok: the preferences window's checkboxes write boolEnableCopy and boolEnablePaste"
+echo "ok: the preferences window's checkboxes write boolEnableCopy and boolEnablePaste; Start at login the Run key"
 
 # A value put in the registry by hand as a string is read by the same rule as everywhere.
 set_copy_switch() { wine reg add 'HKCU\Software\Snaplark' /v boolEnableCopy /t REG_SZ /d "$1" /f >/dev/null 2>&1; }
