@@ -202,3 +202,22 @@ status=0
 wait "$AGENT_PID" || status=$?
 [ "$status" = 0 ] || wine_session_fail "the agent exited with $status after Quit"
 echo "ok: Quit ends the agent"
+
+# With the buttons swapped for a left hand, the right button is the primary one.
+mouse_key='HKCU\Control Panel\Mouse'
+wine reg add "$mouse_key" /v SwapMouseButtons /t REG_SZ /d 1 /f >/dev/null 2>&1
+trap 'wine reg add "$mouse_key" /v SwapMouseButtons /t REG_SZ /d 0 /f >/dev/null 2>&1; wine_session_stop' EXIT
+wine "$WINE_SESSION_BUILD/snaplark.exe" >"$dir/agent.log" 2>"$dir/agent.err" &
+AGENT_PID=$!
+WINE_SESSION_PIDS="$AGENT_PID $WINE_SESSION_PIDS"
+deadline=$((SECONDS + 30))
+until grep -q 'no modifier keys are pressed' "$dir/agent.log"; do
+  [ $SECONDS -lt $deadline ] || wine_session_fail "with swapped buttons, the right button is not seen"
+  xdotool mousemove "$FIELD_RIGHT" "$FIELD_Y" click 3
+  sleep 0.3
+done
+lines=$(wc -l <"$dir/agent.log")
+xdotool click 1
+sleep 1
+[ "$(wc -l <"$dir/agent.log")" = "$lines" ] || wine_session_fail "with swapped buttons, the left button is still seen"
+echo "ok: with swapped buttons the right button is the primary one"
