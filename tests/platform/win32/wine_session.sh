@@ -67,8 +67,15 @@ start_pad() {
   PAD_PID=$!
   WINE_SESSION_PIDS="$PAD_PID $WINE_SESSION_PIDS"
   wait_for 30 "the test pad starts" grep -q '^ready' "$WINE_SESSION_DIR/pad.log"
-  local geometry
-  geometry=$(xwininfo -name "Snaplark test pad" | awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF} END{print x, y}')
+  wait_for 10 "the test pad's window is mapped" xwininfo -name "Snaplark test pad"
+  # Where the window manager has put it, once it stays there.
+  local geometry="" previous=none deadline=$((SECONDS + 10))
+  while [ "$geometry" != "$previous" ]; do
+    [ $SECONDS -lt $deadline ] || wine_session_fail "the test pad's window does not settle"
+    previous=$geometry
+    sleep 0.2
+    geometry=$(xwininfo -name "Snaplark test pad" | awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF} END{print x, y}')
+  done
   read -r PAD_X PAD_Y <<<"$geometry"
   # The text field's first line, and a point past the end of its text.
   FIELD_LEFT=$((PAD_X + 12))
