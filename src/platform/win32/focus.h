@@ -1,0 +1,22 @@
+#pragma once
+
+#include <windows.h>
+
+#include "platform/win32/terminal_rule.h"
+#include "platform/win32/typist.h"
+
+namespace snaplark::platform::win32 {
+
+// The window that receives typed keys, as the typist needs it: what kind of window it is and the
+// keyboard layout of its thread.
+struct Foreground {
+    ConsoleKind kind = ConsoleKind::none;
+    HKL layout = nullptr;
+};
+Foreground foreground();
+
+// The key that types the character in the layout; for a layout without the letter (Cyrillic,
+// Greek) the key of the letter's own code, which applications match their shortcuts against.
+VirtualKey keyTyping(char character, HKL layout);
+
+}  // namespace snaplark::platform::win32

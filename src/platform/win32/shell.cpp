@@ -1,0 +1,458 @@
+#include "platform/win32/shell.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cwchar>
+#include <optional>
+
+#include "platform/win32/preferences_scene.h"
+#include "platform/win32/resource_ids.h"
+#include "platform/win32/text.h"
+
+namespace snaplark::platform::win32 {
+namespace {
+
+constexpr UINT iconMessage = WM_APP + 3;
+constexpr UINT firstMenuCommand = 100;
+constexpr long firstButtonResponse = 1000;
+constexpr wchar_t windowClassName[] = L"SnaplarkAgent";
+
+class Win32Image final : public Image {
+public:
+    explicit Win32Image(HICON icon) : icon(icon) {}
+    ~Win32Image() override { DestroyIcon(icon); }
+    Win32Image(const Win32Image&) = delete;
+    Win32Image& operator=(const Win32Image&) = delete;
+    const HICON icon;
+};
+
+class TimerHandle final : public Timer {};
+
+class Win32MenuItem final : public MenuItem {
+public:
+    Win32MenuItem(Win32Services& services, std::string_view title, std::optional<Selector> action)
+        : services_(services), title_(wide(title)), action_(action),
+          isSuspendEntry_(action == Selector::disableFromTrayWithSender)
+    {
+    }
+    ControlState state() const override { return state_; }
+    void setState(ControlState state) override
+    {
+        state_ = state;
+        if (menu_ != nullptr) {
+            CheckMenuItem(menu_, command_,
+                          MF_BYCOMMAND | (isOn(state) ? MF_CHECKED : MF_UNCHECKED));
+        }
+        // The "Disable" mark is the one the agent keeps equal to its suspension.
+        if (isSuspendEntry_) services_.showSuspended(isOn(state));
+    }
+    void appendTo(HMENU menu, UINT command)
+    {
+        menu_ = menu;
+        command_ = command;
+        if (!action_) {
+            AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+            return;
+        }
+        AppendMenuW(menu, MF_STRING | (isOn(state_) ? MF_CHECKED : MF_UNCHECKED), command,
+                    title_.c_str());
+    }
+    std::optional<Selector> action() const { return action_; }
+
+private:
+    Win32Services& services_;
+    const std::wstring title_;
+    const std::optional<Selector> action_;
+    const bool isSuspendEntry_;
+    ControlState state_ = stateOff;
+    HMENU menu_ = nullptr;
+    UINT command_ = 0;
+};
+
+class Win32Menu final : public Menu {
+public:
+    Win32Menu() : menu_(CreatePopupMenu()) {}
+    ~Win32Menu() override { DestroyMenu(menu_); }
+    Win32Menu(const Win32Menu&) = delete;
+    Win32Menu& operator=(const Win32Menu&) = delete;
+
+    void addItem(std::shared_ptr<MenuItem> item) override
+    {
+        auto entry = std::dynamic_pointer_cast<Win32MenuItem>(item);
+        if (!entry) return;
+        entry->appendTo(menu_, firstMenuCommand + static_cast<UINT>(items_.size()));
+        items_.push_back(std::move(entry));
+    }
+
+    // Shows the menu at the point and returns the entry chosen, if any.
+    std::shared_ptr<Win32MenuItem> popUp(HWND owner, POINT point)
+    {
+        // A menu of a window that is not in the foreground does not close when the user clicks
+        // elsewhere.
+        SetForegroundWindow(owner);
+        const UINT alignment =
+            GetSystemMetrics(SM_MENUDROPALIGNMENT) != 0 ? TPM_RIGHTALIGN : TPM_LEFTALIGN;
+        const auto command = static_cast<UINT>(
+            TrackPopupMenuEx(menu_, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON | alignment,
+                             point.x, point.y, owner, nullptr));
+        PostMessageW(owner, WM_NULL, 0, 0);
+        if (command < firstMenuCommand || command - firstMenuCommand >= items_.size()) {
+            return nullptr;
+        }
+        return items_[command - firstMenuCommand];
+    }
+
+private:
+    HMENU menu_;
+    std::vector<std::shared_ptr<Win32MenuItem>> items_;
+};
+
+class IconButton final : public StatusButton {
+public:
+    explicit IconButton(std::function<void(HICON)> showIcon) : showIcon_(std::move(showIcon)) {}
+    void setImage(std::shared_ptr<Image> image) override
+    {
+        auto* icon = dynamic_cast<Win32Image*>(image.get());
+        showIcon_(icon != nullptr ? icon->icon : nullptr);
+        image_ = std::move(image);
+    }
+    // A notification icon has one picture for every state.
+    void setAlternateImage(std::shared_ptr<Image> image) override { alternate_ = std::move(image); }
+    void setAction(Selector action) override { action_ = action; }
+    void setTarget(Responder* target) override { target_ = target; }
+
+    std::optional<Selector> action() const { return action_; }
+    Responder* target() const { return target_; }
+
+private:
+    std::function<void(HICON)> showIcon_;
+    std::shared_ptr<Image> image_;
+    std::shared_ptr<Image> alternate_;
+    std::optional<Selector> action_;
+    Responder* target_ = nullptr;
+};
+
+class Win32Alert final : public Alert {
+public:
+    void setMessageText(std::string_view text) override { message_ = wide(text); }
+    void setInformativeText(std::string_view text) override { informative_ = wide(text); }
+    void addButtonWithTitle(std::string_view title) override { buttons_.push_back(wide(title)); }
+    // A message box has the one button every alert of the agent has: "OK".
+    long runModal() override
+    {
+        MessageBoxW(nullptr, informative_.c_str(), message_.c_str(),
+                    MB_OK | MB_TASKMODAL | MB_SETFOREGROUND);
+        return firstButtonResponse;
+    }
+
+private:
+    std::wstring message_;
+    std::wstring informative_;
+    std::vector<std::wstring> buttons_;
+};
+
+}  // namespace
+
+// The notification-area icon: a click with the left or right button opens its menu, the middle
+// button delivers the button's own action.
+class NotificationIcon final : public StatusItem {
+public:
+    NotificationIcon(Win32Services& services, UINT id)
+        : services_(services), button_([this](HICON icon) {
+              data_.hIcon = icon;
+              update();
+          })
+    {
+        data_.cbSize = sizeof data_;
+        data_.hWnd = services.window();
+        data_.uID = id;
+        data_.uFlags = NIF_MESSAGE | NIF_TIP;
+        data_.uCallbackMessage = iconMessage;
+        showSuspended(false);
+        add();
+    }
+    ~NotificationIcon() override { Shell_NotifyIconW(NIM_DELETE, &data_); }
+    NotificationIcon(const NotificationIcon&) = delete;
+    NotificationIcon& operator=(const NotificationIcon&) = delete;
+
+    UINT id() const { return data_.uID; }
+    // Also after the task bar was recreated (Explorer restarted), when every icon must be added
+    // again.
+    void add()
+    {
+        data_.uFlags = NIF_MESSAGE | NIF_TIP | (data_.hIcon != nullptr ? NIF_ICON : 0);
+        Shell_NotifyIconW(NIM_ADD, &data_);
+        noteIconRect(false);
+    }
+    void showSuspended(bool suspended)
+    {
+        const wchar_t* tip = suspended ? L"Snaplark is suspended" : L"Snaplark is active";
+        std::wcsncpy(data_.szTip, tip, std::size(data_.szTip) - 1);
+        update();
+    }
+    void onMessage(UINT mouseMessage)
+    {
+        // The pointer is over the icon (it moves there before any click): note where the icon is,
+        // so that the click is known as ours.
+        noteIconRect(true);
+        if ((mouseMessage == WM_LBUTTONUP || mouseMessage == WM_RBUTTONUP) && menu_) {
+            POINT point{};
+            GetCursorPos(&point);
+            services_.desktop().setMenuOpen(true);
+            auto chosen = menu_->popUp(services_.window(), point);
+            services_.desktop().setMenuOpen(false);
+            if (chosen && chosen->action())
+                services_.sendAction(*chosen->action(), nullptr, chosen.get());
+        } else if (mouseMessage == WM_MBUTTONUP && button_.action()) {
+            services_.sendAction(*button_.action(), button_.target(), &button_);
+        }
+    }
+
+    // The icon is in the notification area from its creation; there is nothing to highlight.
+    void setHighlightMode(bool /*highlight*/) override {}
+    StatusButton* button() override { return &button_; }
+    void setMenu(std::shared_ptr<Menu> menu) override
+    {
+        menu_ = std::dynamic_pointer_cast<Win32Menu>(menu);
+    }
+
+private:
+    // Tells the observer where the icon is. Without Shell_NotifyIconGetRect (Wine has none) the
+    // icon is the small window under the pointer while the pointer is on it, where a notification
+    // area gives each icon a window of its own.
+    void noteIconRect(bool pointerOnIcon)
+    {
+        NOTIFYICONIDENTIFIER identifier{};
+        identifier.cbSize = sizeof identifier;
+        identifier.hWnd = data_.hWnd;
+        identifier.uID = data_.uID;
+        RECT rect{};
+        if (SUCCEEDED(Shell_NotifyIconGetRect(&identifier, &rect))) {
+            services_.desktop().setIconRect(rect);
+            return;
+        }
+        if (!pointerOnIcon) return;
+        POINT cursor{};
+        GetCursorPos(&cursor);
+        const HWND under = WindowFromPoint(cursor);
+        constexpr LONG largestIcon = 64;
+        if (under != nullptr && GetWindowRect(under, &rect) &&
+            rect.right - rect.left <= largestIcon && rect.bottom - rect.top <= largestIcon) {
+            services_.desktop().setIconRect(rect);
+        }
+    }
+
+    void update()
+    {
+        data_.uFlags = NIF_MESSAGE | NIF_TIP | (data_.hIcon != nullptr ? NIF_ICON : 0);
+        Shell_NotifyIconW(NIM_MODIFY, &data_);
+    }
+
+    Win32Services& services_;
+    NOTIFYICONDATAW data_{};
+    IconButton button_;
+    std::shared_ptr<Win32Menu> menu_;
+};
+
+Win32Services::Win32Services(const ClassRegistry& classes)
+    : classes_(classes), window_(createWindow(this)),
+      taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")),
+      desktop_(std::make_unique<Win32Desktop>(window_)), platform_{*this,     *this,     *this,
+                                                                   *desktop_, *desktop_, *this,
+                                                                   *this,     *this,     *this,
+                                                                   *this},
+      info_(packageInfoDictionary())
+{
+}
+
+HWND Win32Services::createWindow(Win32Services* services)
+{
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = windowProcedure;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(SNAPLARK_ICON));
+    windowClass.lpszClassName = windowClassName;
+    RegisterClassExW(&windowClass);
+    // A hidden top-level window rather than a message-only one: only top-level windows hear that
+    // the task bar was recreated.
+    return CreateWindowExW(0, windowClassName, L"Snaplark", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                           instance, services);
+}
+
+Win32Services::~Win32Services()
+{
+    scenes_.clear();
+    desktop_.reset();
+    if (window_ != nullptr) DestroyWindow(window_);
+    UnregisterClassW(windowClassName, GetModuleHandleW(nullptr));
+}
+
+int Win32Services::run()
+{
+    MSG message{};
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        // Tab, Space and Escape work in the preferences windows as in any dialog.
+        std::vector<HWND> dialogs;
+        for (const auto& scene : scenes_)
+            dialogs.push_back(scene->dialog());
+        if (std::any_of(dialogs.begin(), dialogs.end(),
+                        [&](HWND dialog) { return IsDialogMessageW(dialog, &message) != 0; })) {
+            continue;
+        }
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return static_cast<int>(message.wParam);
+}
+
+LRESULT CALLBACK Win32Services::windowProcedure(HWND window, UINT message, WPARAM wParam,
+                                                LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* services = reinterpret_cast<Win32Services*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (services == nullptr || services->window_ != window) {
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    return services->handle(message, wParam, lParam);
+}
+
+LRESULT Win32Services::handle(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case Win32Desktop::clickMessage: desktop_->onClick(wParam, lParam); return 0;
+    case Win32Desktop::keysMessage: desktop_->onKeys(); return 0;
+    case iconMessage:
+        for (const auto& weak : icons_) {
+            if (auto icon = weak.lock(); icon && icon->id() == wParam) {
+                icon->onMessage(static_cast<UINT>(LOWORD(lParam)));
+            }
+        }
+        return 0;
+    case WM_TIMER: {
+        const auto found = timers_.find(wParam);
+        if (found == timers_.end()) return 0;
+        const TimerEntry entry = found->second;
+        if (!entry.repeats) {
+            KillTimer(window_, wParam);
+            timers_.erase(found);
+        }
+        entry.target->perform(entry.selector, nullptr);
+        return 0;
+    }
+    // Asked to close (a task manager, an installer): end as "Quit" does.
+    case WM_CLOSE: terminate(nullptr); return 0;
+    default: break;
+    }
+    if (message == taskbarCreated_ && taskbarCreated_ != 0) {
+        for (const auto& weak : icons_) {
+            if (auto icon = weak.lock()) icon->add();
+        }
+        return 0;
+    }
+    return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+void Win32Services::sendAction(Selector action, Responder* target, Object* sender)
+{
+    platform::sendAction(*this, delegate_, action, target, sender);
+}
+
+void Win32Services::showSuspended(bool suspended)
+{
+    for (const auto& weak : icons_) {
+        if (auto icon = weak.lock()) icon->showSuspended(suspended);
+    }
+}
+
+// Windows has no activation policy: the agent's only window is hidden and has no task-bar button,
+// and its dialogs get one of their own while they are open.
+void Win32Services::setActivationPolicy(ActivationPolicy /*policy*/) {}
+
+void Win32Services::terminate(Object* /*sender*/)
+{
+    if (terminating_) return;
+    terminating_ = true;
+    if (delegate_ != nullptr) delegate_->applicationWillTerminate();
+    PostQuitMessage(0);
+}
+
+std::shared_ptr<StatusItem> Win32Services::statusItemWithLength(double /*length*/)
+{
+    auto icon = std::make_shared<NotificationIcon>(*this, static_cast<UINT>(icons_.size() + 1));
+    icons_.push_back(icon);
+    return icon;
+}
+
+std::shared_ptr<Image> Win32Services::imageNamed(std::string_view name)
+{
+    if (name != "StatusBarButtonImage") return nullptr;
+    auto* icon = static_cast<HICON>(
+        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(SNAPLARK_ICON), IMAGE_ICON,
+                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+    if (icon == nullptr) return nullptr;
+    return std::make_shared<Win32Image>(icon);
+}
+
+std::shared_ptr<Menu> Win32Services::makeMenu()
+{
+    return std::make_shared<Win32Menu>();
+}
+
+std::shared_ptr<MenuItem> Win32Services::makeMenuItem(std::string_view title, Selector action,
+                                                      std::string_view /*keyEquivalent*/)
+{
+    return std::make_shared<Win32MenuItem>(*this, title, action);
+}
+
+std::shared_ptr<MenuItem> Win32Services::separatorItem()
+{
+    return std::make_shared<Win32MenuItem>(*this, "", std::nullopt);
+}
+
+// Window timers are delivered by every message loop of the thread, the menu's and the message
+// boxes' included, so they tick in every mode.
+std::shared_ptr<Timer> Win32Services::scheduledTimer(double intervalSeconds, Responder& target,
+                                                     Selector selector, bool repeats)
+{
+    const UINT_PTR id = nextTimer_++;
+    const auto milliseconds = static_cast<UINT>(std::lround(intervalSeconds * 1000));
+    if (SetTimer(window_, id, milliseconds, nullptr) == 0) return nullptr;
+    timers_[id] = TimerEntry{&target, selector, repeats};
+    return std::make_shared<TimerHandle>();
+}
+
+void Win32Services::addTimer(const std::shared_ptr<Timer>& /*timer*/, RunLoopMode /*mode*/) {}
+
+std::unique_ptr<Alert> Win32Services::makeAlert()
+{
+    return std::make_unique<Win32Alert>();
+}
+
+void Win32Services::addScene(std::unique_ptr<PreferencesScene> scene)
+{
+    scenes_.push_back(std::move(scene));
+}
+
+void Win32Services::removeScene(HWND dialog)
+{
+    std::erase_if(scenes_, [dialog](const auto& scene) { return scene->dialog() == dialog; });
+}
+
+void Win32Services::showInOtherScenes(HWND dialog, int control, bool checked)
+{
+    for (const auto& scene : scenes_) {
+        if (scene->dialog() != dialog)
+            CheckDlgButton(scene->dialog(), control, checked ? BST_CHECKED : BST_UNCHECKED);
+    }
+}
+
+}  // namespace snaplark::platform::win32

@@ -1,0 +1,119 @@
+#include "platform/win32/win32_desktop.h"
+
+#include "platform/win32/focus.h"
+
+namespace snaplark::platform::win32 {
+namespace {
+
+class Token final : public MonitorToken {};
+
+class Win32KeyEvent final : public KeyboardEvent {
+public:
+    Win32KeyEvent(VirtualKeyCode key, bool down) : key(key), down(down) {}
+    void setFlags(ModifierFlags flags) override { this->flags = flags; }
+    const VirtualKeyCode key;
+    const bool down;
+    ModifierFlags flags = 0;
+};
+
+// Keys that sit in the extended block of the keyboard: without the flag Windows would type their
+// twins (the left Control for the right one, the numeric pad's 0 for Insert).
+bool isExtended(VirtualKey key)
+{
+    switch (key) {
+    case VK_RCONTROL:
+    case VK_RMENU:
+    case VK_LWIN:
+    case VK_RWIN:
+    case VK_INSERT: return true;
+    default: return false;
+    }
+}
+
+}  // namespace
+
+Win32Desktop::Win32Desktop(HWND window) : observer_(window, clickMessage), typist_(*this) {}
+
+bool Win32Desktop::startObserving()
+{
+    if (!observing_) {
+        observing_ =
+            observer_.start([this](VirtualKey key, bool up,
+                                   bool ours) { return typist_.keyObserved(key, up, ours); },
+                            keysMessage);
+    }
+    return observing_;
+}
+
+void Win32Desktop::onClick(WPARAM wParam, LPARAM lParam)
+{
+    const Observer::Click click = Observer::decode(wParam, lParam);
+    const std::uint64_t mask = click.press ? leftMouseDownMask : leftMouseUpMask;
+    const Event event{click.flags};
+    for (const auto& [monitorMask, handler] : monitors_) {
+        if ((monitorMask & mask) != 0) handler(event);
+    }
+}
+
+std::shared_ptr<MonitorToken>
+Win32Desktop::addGlobalMonitorForEventsMatchingMask(std::uint64_t mask,
+                                                    std::function<void(const Event&)> handler)
+{
+    if (!startObserving()) return nullptr;
+    monitors_.emplace_back(mask, std::move(handler));
+    return std::make_shared<Token>();
+}
+
+std::unique_ptr<KeyboardEvent> Win32Desktop::createKeyboardEvent(VirtualKeyCode key, bool keyDown)
+{
+    return std::make_unique<Win32KeyEvent>(key, keyDown);
+}
+
+void Win32Desktop::post(EventTap /*tap*/, const KeyboardEvent& event)
+{
+    const auto& e = dynamic_cast<const Win32KeyEvent&>(event);
+    if (e.down) {
+        observer_.setChordInFlight(Observer::currentFlags());
+        typist_.keyDown(e.key, e.flags);
+    } else {
+        typist_.keyUp(e.key);
+        observer_.setChordInFlight(std::nullopt);
+    }
+}
+
+bool Win32Desktop::isDown(VirtualKey key) const
+{
+    return (GetAsyncKeyState(key) & 0x8000) != 0;
+}
+
+ConsoleKind Win32Desktop::foregroundKind() const
+{
+    return foreground().kind;
+}
+
+VirtualKey Win32Desktop::keyTyping(char character) const
+{
+    return win32::keyTyping(character, foreground().layout);
+}
+
+void Win32Desktop::type(const std::vector<KeyStroke>& strokes)
+{
+    std::vector<INPUT> inputs;
+    inputs.reserve(strokes.size());
+    for (const KeyStroke& stroke : strokes) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = stroke.key;
+        // Programs that read scan codes (games, remote desktops, consoles) see the key too.
+        input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(stroke.key, MAPVK_VK_TO_VSC));
+        input.ki.dwFlags = (stroke.up ? KEYEVENTF_KEYUP : 0) |
+                           (isExtended(stroke.key) ? KEYEVENTF_EXTENDEDKEY : 0);
+        input.ki.dwExtraInfo = typedByUs;
+        inputs.push_back(input);
+    }
+    if (!inputs.empty()) {
+        SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    }
+}
+
+}  // namespace snaplark::platform::win32

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "platform/event_monitor.h"
+#include "platform/keyboard.h"
+#include "platform/win32/observer.h"
+#include "platform/win32/typist.h"
+
+namespace snaplark::platform::win32 {
+
+// The agent's input on Windows: the primary button of every window, observed by the hooks with
+// the keyboard state at each event, and keystrokes typed with SendInput. Every handler and
+// keystroke runs on the thread that owns `window`, from its message loop.
+class Win32Desktop final : public EventMonitors, public KeyboardEvents, private KeyboardDevice {
+public:
+    static constexpr UINT clickMessage = WM_APP + 1;
+    static constexpr UINT keysMessage = WM_APP + 2;
+
+    explicit Win32Desktop(HWND window);
+
+    // Starts watching; false when Windows refused the mouse hook.
+    bool startObserving();
+    // Whether our menu is open: clicks then are ours.
+    void setMenuOpen(bool open) { observer_.setMenuOpen(open); }
+    // Where our notification icon is: clicks there are ours too.
+    void setIconRect(const RECT& rect) { observer_.setIconRect(rect); }
+    // The window's procedure hands these two messages here.
+    void onClick(WPARAM wParam, LPARAM lParam);
+    void onKeys() { typist_.settle(); }
+
+    std::shared_ptr<MonitorToken>
+    addGlobalMonitorForEventsMatchingMask(std::uint64_t mask,
+                                          std::function<void(const Event&)> handler) override;
+    std::unique_ptr<KeyboardEvent> createKeyboardEvent(VirtualKeyCode key, bool keyDown) override;
+    void post(EventTap tap, const KeyboardEvent& event) override;
+
+private:
+    bool isDown(VirtualKey key) const override;
+    ConsoleKind foregroundKind() const override;
+    VirtualKey keyTyping(char character) const override;
+    void type(const std::vector<KeyStroke>& strokes) override;
+
+    Observer observer_;
+    Typist typist_;
+    bool observing_ = false;
+    std::vector<std::pair<std::uint64_t, std::function<void(const Event&)>>> monitors_;
+};
+
+}  // namespace snaplark::platform::win32
