@@ -3,20 +3,37 @@
 # the icon registers with the watcher, the host draws our menu in its own window, its entries work
 # over D-Bus, and clicks in that menu are not gestures, with or without Control.
 source "$(dirname "$0")/lib.sh"
-for tool in gtk-sni-tray-standalone dbus-launch gdbus; do
+for tool in gtk-sni-tray-standalone status-notifier-watcher dbus-launch gdbus; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
 rounds=${SNAPLARK_ROUNDS:-10}
 start_x
 eval "$(dbus-launch --sh-syntax)"
 started+=("$DBUS_SESSION_BUS_PID")
-gtk-sni-tray-standalone --watcher --top --end >"$work/host.err" 2>&1 &
-started+=($!)
 watcher() {
   gdbus call --session --dest org.kde.StatusNotifierWatcher --object-path /StatusNotifierWatcher \
     --method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierWatcher "$1"
 }
+status-notifier-watcher >"$work/watcher.err" 2>&1 &
+started+=($!)
 wait_until "the StatusNotifierWatcher" 10 watcher IsStatusNotifierHostRegistered
+# The host now and then gives up when it starts while the bus is still busy; it gets three tries.
+host_up() {
+  local try
+  for try in 1 2 3; do
+    gtk-sni-tray-standalone --top --end >"$work/host.err" 2>&1 &
+    host=$!
+    local deadline=$((SECONDS + 5))
+    while kill -0 "$host" 2>/dev/null && [ $SECONDS -lt $deadline ]; do
+      watcher IsStatusNotifierHostRegistered 2>/dev/null | grep -q true && { started+=("$host"); return 0; }
+      sleep 0.1
+    done
+    kill "$host" 2>/dev/null || true
+    wait "$host" 2>/dev/null || true
+  done
+  return 1
+}
+host_up || fail "the StatusNotifierItem host did not start"
 start_agent
 start_recorder
 start_raw_watch
