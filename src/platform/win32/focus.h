@@ -10,7 +10,7 @@ namespace snaplark::platform::win32 {
 // The window that receives typed keys, as the typist needs it: what kind of window it is and the
 // keyboard layout of its thread.
 struct Foreground {
-    ConsoleKind kind = ConsoleKind::none;
+    TerminalKind kind = TerminalKind::none;
     HKL layout = nullptr;
 };
 Foreground foreground();

@@ -16,7 +16,7 @@ constexpr std::array<ModifierPair, 4> modifierPairs{{
     {Typist::leftControl, Typist::rightControl, &Chord::control},
     {Typist::leftShift, Typist::rightShift, &Chord::shift},
     {Typist::leftAlt, Typist::rightAlt, &Chord::alt},
-    {Typist::leftWin, Typist::rightWin, &Chord::win},
+    {Typist::leftWin, Typist::rightWin, &Chord::super},
 }};
 
 bool opensAMenuWhenLetGo(VirtualKey key)
@@ -85,7 +85,7 @@ void Typist::keyUp(VirtualKeyCode key)
     }
     if (!pending_) {
         // The key-down could not be made; make sure its key is not left down either way.
-        const Chord chord = chordFor(ConsoleKind::none, key, 0);
+        const Chord chord = chordFor(TerminalKind::none, key, 0);
         if (!chord.skip) {
             if (const VirtualKey k = keyOf(chord.key); k != 0) device_.type({{k, true}});
         }

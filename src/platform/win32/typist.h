@@ -27,7 +27,7 @@ public:
     // The key's logical state, as the next input event will find it.
     virtual bool isDown(VirtualKey key) const = 0;
     // The kind of the foreground window.
-    virtual ConsoleKind foregroundKind() const = 0;
+    virtual TerminalKind foregroundKind() const = 0;
     // The key that types the character in the foreground window's keyboard layout.
     virtual VirtualKey keyTyping(char character) const = 0;
     // Types the strokes, in order, as one uninterrupted run of input.

@@ -86,7 +86,7 @@ bool Win32Desktop::isDown(VirtualKey key) const
     return (GetAsyncKeyState(key) & 0x8000) != 0;
 }
 
-ConsoleKind Win32Desktop::foregroundKind() const
+TerminalKind Win32Desktop::foregroundKind() const
 {
     return foreground().kind;
 }

@@ -42,7 +42,7 @@ public:
 
 private:
     bool isDown(VirtualKey key) const override;
-    ConsoleKind foregroundKind() const override;
+    TerminalKind foregroundKind() const override;
     VirtualKey keyTyping(char character) const override;
     void type(const std::vector<KeyStroke>& strokes) override;
 

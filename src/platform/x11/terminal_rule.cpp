@@ -8,9 +8,6 @@
 namespace snaplark::platform::x11 {
 namespace {
 
-constexpr VirtualKeyCode keyC = 8;
-constexpr VirtualKeyCode keyV = 9;
-
 struct KnownTerminal {
     std::string_view name;  // WM_CLASS instance or class, lower case
     TerminalKind kind;
@@ -65,33 +62,6 @@ TerminalKind terminalKindOf(std::string_view instanceName, std::string_view clas
 {
     const TerminalKind byClass = kindOfName(className);
     return byClass != TerminalKind::none ? byClass : kindOfName(instanceName);
-}
-
-Chord chordFor(TerminalKind kind, VirtualKeyCode key, ModifierFlags flags)
-{
-    Chord chord;
-    if (key != keyC && key != keyV) {
-        chord.skip = true;
-        return chord;
-    }
-    chord.key = key == keyC ? ChordKey::c : ChordKey::v;
-    chord.control = (flags & modifier::command) != 0;
-    chord.shift = (flags & modifier::shift) != 0;
-    chord.alt = (flags & modifier::option) != 0;
-    chord.super = (flags & modifier::control) != 0;
-    const bool shortcut = flags == modifier::command;
-    if (!shortcut || kind == TerminalKind::none) return chord;
-
-    if (kind == TerminalKind::shiftChords) {
-        chord.shift = true;
-    } else if (key == keyC) {
-        chord.skip = true;
-    } else {
-        chord = Chord{};
-        chord.shift = true;
-        chord.key = ChordKey::insert;
-    }
-    return chord;
 }
 
 }  // namespace snaplark::platform::x11

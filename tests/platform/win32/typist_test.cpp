@@ -35,7 +35,7 @@ KeyStroke up(VirtualKey key)
 // up changes nothing, as on Windows) and passes the keyboard hook.
 class FakeSystem final : public KeyboardDevice {
 public:
-    ConsoleKind kind = ConsoleKind::none;
+    TerminalKind kind = TerminalKind::none;
     VirtualKey keyForC = vkC;
     std::vector<KeyStroke> typed;
     Typist typist{*this};
@@ -66,7 +66,7 @@ public:
     }
 
     bool isDown(VirtualKey key) const override { return state_.test(key); }
-    ConsoleKind foregroundKind() const override { return kind; }
+    TerminalKind foregroundKind() const override { return kind; }
     VirtualKey keyTyping(char character) const override
     {
         return character == 'c' ? keyForC : static_cast<VirtualKey>('V');
@@ -99,52 +99,52 @@ TEST(Typist, TypesExactlyTheChordAndGivesBackWhatTheUserHolds)
 {
     struct Case {
         const char* what;
-        ConsoleKind kind;
+        TerminalKind kind;
         VirtualKeyCode key;
         std::vector<VirtualKey> held;
         std::vector<KeyStroke> typed;
     };
     const std::vector<Case> cases = {
         {"copy gesture: the user's Ctrl is kept",
-         ConsoleKind::none,
+         TerminalKind::none,
          keyC,
          {lCtrl},
          {down(vkC), up(vkC)}},
-        {"copy with the right Ctrl", ConsoleKind::none, keyC, {rCtrl}, {down(vkC), up(vkC)}},
+        {"copy with the right Ctrl", TerminalKind::none, keyC, {rCtrl}, {down(vkC), up(vkC)}},
         {"paste gesture: Shift let go for the chord and given back",
-         ConsoleKind::none,
+         TerminalKind::none,
          keyV,
          {lShift, lCtrl},
          {up(lShift), down(vkV), up(vkV), down(lShift)}},
         {"both Shift keys",
-         ConsoleKind::none,
+         TerminalKind::none,
          keyV,
          {lShift, rShift, lCtrl},
          {up(lShift), up(rShift), down(vkV), up(vkV), down(lShift), down(rShift)}},
         {"icon's action with nothing held: Ctrl pressed and let go",
-         ConsoleKind::none,
+         TerminalKind::none,
          keyC,
          {},
          {down(lCtrl), down(vkC), up(vkC), up(lCtrl)}},
         {"Alt and Win are let go behind a mask key",
-         ConsoleKind::none,
+         TerminalKind::none,
          keyC,
          {lAlt, lWin},
          {down(mask), up(mask), up(lAlt), up(lWin), down(lCtrl), down(vkC), up(vkC), up(lCtrl),
           down(lAlt), down(lWin)}},
         {"console paste keeps the user's Shift",
-         ConsoleKind::shiftChords,
+         TerminalKind::shiftChords,
          keyV,
          {rShift, rCtrl},
          {down(vkV), up(vkV)}},
         {"console copy adds Shift",
-         ConsoleKind::shiftChords,
+         TerminalKind::shiftChords,
          keyC,
          {lCtrl},
          {down(lShift), down(vkC), up(vkC), up(lShift)}},
-        {"selection-only copy types nothing", ConsoleKind::selectionOnly, keyC, {lCtrl}, {}},
+        {"selection-only copy types nothing", TerminalKind::selectionOnly, keyC, {lCtrl}, {}},
         {"selection-only paste is Shift+Insert",
-         ConsoleKind::selectionOnly,
+         TerminalKind::selectionOnly,
          keyV,
          {lCtrl, lShift},
          {up(lCtrl), down(insert), up(insert), down(lCtrl)}},
