@@ -171,8 +171,10 @@ void Observer::read()
                 raw = nullptr;
                 error = nullptr;
             }
-            // Events reach this connection too (MappingNotify); they are read so none pile up.
-            while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
+            // Events reach this connection too (MappingNotify); they are taken so none pile up.
+            // Only those already read: reading here could take in a reply that would then wait
+            // in the queue, unseen, while the loop sleeps on an empty socket.
+            while (xcb_generic_event_t* event = xcb_poll_for_queued_event(c)) {
                 if ((event->response_type & 0x7f) == XCB_MAPPING_NOTIFY) remapped_ = true;
                 std::free(event);
             }
