@@ -5,14 +5,11 @@
 // With --keymap it prints the keys down on the keyboard instead and exits. With --raw it opens no
 // window and prints every key press of the whole server, whoever has the focus:
 //   rawpress KEYSYM
-// With --lock-group N it locks the keyboard in XKB group N (0 to 3) and exits. With
-// --key KEYSYM down|up it presses or lets go of the key that has KEYSYM in the first group, and
-// exits: unlike xdotool, it never remaps a key when the active group lacks the keysym.
+// With --lock-group N it locks the keyboard in XKB group N (0 to 3) and exits.
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XInput2.h>
-#include <X11/extensions/XTest.h>
 
 #include <cctype>
 #include <cstdio>
@@ -81,8 +78,6 @@ int main(int argc, char** argv)
     bool keymap = false;
     bool raw = false;
     int lockGroup = -1;
-    const char* keyName = nullptr;
-    bool keyDown = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--class") == 0 && i + 1 < argc)
             className = argv[++i];
@@ -95,10 +90,6 @@ int main(int argc, char** argv)
             raw = true;
         else if (std::strcmp(argv[i], "--lock-group") == 0 && i + 1 < argc)
             lockGroup = std::atoi(argv[++i]);
-        else if (std::strcmp(argv[i], "--key") == 0 && i + 2 < argc) {
-            keyName = argv[++i];
-            keyDown = std::strcmp(argv[++i], "down") == 0;
-        }
     }
     Display* display = XOpenDisplay(nullptr);
     if (display == nullptr) {
@@ -111,14 +102,6 @@ int main(int argc, char** argv)
         return 0;
     }
     if (raw) return watchRawKeys(display);
-    if (keyName != nullptr) {
-        const KeyCode code = XKeysymToKeycode(display, XStringToKeysym(keyName));
-        if (code == 0) return 1;
-        XTestFakeKeyEvent(display, code, keyDown ? True : False, CurrentTime);
-        XSync(display, False);
-        XCloseDisplay(display);
-        return 0;
-    }
     if (lockGroup >= 0) {
         XkbLockGroup(display, XkbUseCoreKbd, static_cast<unsigned>(lockGroup));
         XSync(display, False);
