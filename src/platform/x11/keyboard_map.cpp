@@ -92,6 +92,7 @@ KeyboardMap readKeyboardMap(Display* d, bool hasXkb)
                 const bool lock = sym == XK_Caps_Lock || sym == XK_Shift_Lock ||
                                   sym == XK_Num_Lock || sym == XK_Scroll_Lock;
                 if (index != LockMapIndex && !lock) map.holdable.set(kc);
+                map.modifierBits[kc] |= static_cast<unsigned char>(1u << index);
             }
         }
         XFreeModifiermap(modmap);

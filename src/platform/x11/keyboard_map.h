@@ -31,6 +31,7 @@ struct KeyboardMap {
     KeyCode alt = 0;
     KeyCode super = 0;
     KeySet holdable;  // keys on Shift, Control and Mod1-5 that are not locks
+    std::array<unsigned char, 256> modifierBits{};  // per key, the modifiers it sets in a state
 
     unsigned logicalButton(unsigned physical) const
     {

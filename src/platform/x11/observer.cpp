@@ -16,8 +16,12 @@
 namespace snaplark::platform::x11 {
 namespace {
 
+constexpr std::uint8_t keyPress = 2;
+constexpr std::uint8_t keyRelease = 3;
 constexpr std::uint8_t buttonPress = 4;
 constexpr std::uint8_t buttonRelease = 5;
+constexpr std::uint8_t fakeInput = 2;      // XTEST's request
+constexpr std::uint8_t noOperation = 127;  // the typist's end-of-chord mark
 // The server cuts the recorded stream into replies of at most this much data.
 constexpr int recordBufferSize = 1024;
 constexpr int eventSize = 32;
@@ -57,19 +61,28 @@ Observer::~Observer()
     if (reader_.joinable()) reader_.join();
 }
 
-bool Observer::start(std::uint32_t ownClient)
+bool Observer::start(std::uint32_t ownClient, std::uint32_t typist, std::uint8_t xtest)
 {
     xcb_connection_t* c = data_;
     context_ = xcb_generate_id(c);
-    // Device events of every client, and deliveries of button events to our own client only.
+    typist_ = typist;
+    xtest_ = xtest;
+    // Device events of every client, deliveries of button events to our own client, and the
+    // typist's keystrokes and end-of-chord marks.
     xcb_record_range_t range{};
     range.device_events.first = buttonPress;
     range.device_events.last = buttonRelease;
     range.delivered_events.first = buttonPress;
     range.delivered_events.last = buttonRelease;
-    const xcb_record_client_spec_t clients = ownClient;
+    range.core_requests.first = noOperation;
+    range.core_requests.last = noOperation;
+    range.ext_requests.major.first = xtest;
+    range.ext_requests.major.last = xtest;
+    range.ext_requests.minor.first = fakeInput;
+    range.ext_requests.minor.last = fakeInput;
+    const xcb_record_client_spec_t clients[] = {ownClient, typist};
     xcb_generic_error_t* error = xcb_request_check(
-        c, xcb_record_create_context_checked(c, context_, 0, 1, 1, &clients, &range));
+        c, xcb_record_create_context_checked(c, context_, 0, 2, 1, clients, &range));
     if (error != nullptr || wakeUp_ < 0) {
         std::free(error);
         return false;
@@ -121,12 +134,43 @@ void Observer::wake()
     [[maybe_unused]] const auto n = ::write(wakeUp_, &one, sizeof one);
 }
 
+// The typist lets go of modifiers the user holds for a chord and gives them back after it; a
+// button event in between reads them from `letGo`. Its own presses and their releases don't count.
+void Observer::typed(const std::uint8_t* request, int length)
+{
+    if (length >= 4 && request[0] == noOperation) {
+        pressedByUs_.reset();
+        letGo_.reset();
+        return;
+    }
+    if (length < 8 || request[0] != xtest_ || request[1] != fakeInput) return;
+    const std::uint8_t type = request[4];
+    const std::uint8_t key = request[5];
+    if (type == keyPress) {
+        if (letGo_.test(key)) {
+            letGo_.reset(key);
+        } else {
+            pressedByUs_.set(key);
+        }
+    } else if (type == keyRelease) {
+        if (pressedByUs_.test(key)) {
+            pressedByUs_.reset(key);
+        } else {
+            letGo_.set(key);
+        }
+    }
+}
+
 bool Observer::parse(const std::uint8_t* raw)
 {
     const auto* reply = reinterpret_cast<const xcb_record_enable_context_reply_t*>(raw);
-    if (reply->category != XRecordFromServer) return false;
     const std::uint8_t* data = xcb_record_enable_context_data(reply);
     const int length = xcb_record_enable_context_data_length(reply);
+    if (reply->category == XRecordFromClient && reply->xid_base == typist_) {
+        typed(data, length);
+        return false;
+    }
+    if (reply->category != XRecordFromServer) return false;
     const bool device = reply->xid_base == 0;
     const auto now = OwnClicks::Clock::now();
     for (int at = 0; at + eventSize <= length; at += eventSize) {
@@ -135,8 +179,8 @@ bool Observer::parse(const std::uint8_t* raw)
         const int type = e.type & 0x7f;
         if (type != buttonPress && type != buttonRelease) continue;
         if (device) {
-            clicks_.recorded({type == buttonPress, e.detail, e.time, e.state, e.rootX, e.rootY},
-                             now);
+            clicks_.recorded(
+                {type == buttonPress, e.detail, e.time, e.state, e.rootX, e.rootY, letGo_}, now);
         } else if (e.event != e.root) {
             // A delivery to our own client; one on the root window is not a click in a window.
             clicks_.deliveredToUs(type == buttonPress, e.time);

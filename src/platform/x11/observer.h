@@ -27,8 +27,10 @@ public:
     Observer& operator=(const Observer&) = delete;
 
     // Starts recording, with the client whose resource-id base is given as our own; false when
-    // the server refused.
-    bool start(std::uint32_t ownClient);
+    // the server refused. `typist` is the base of the connection that types our chords through
+    // XTEST (major opcode `xtest`): the modifiers a chord lets go of are followed in the stream,
+    // so that a click in the middle of a chord still reads the user's modifiers.
+    bool start(std::uint32_t ownClient, std::uint32_t typist, std::uint8_t xtest);
     // Ends recording; `control` is another connection, since the reader's waits on its own.
     void stop(Display* control);
 
@@ -45,6 +47,7 @@ private:
     void read();
     // One reply of the recorded stream; true when it may have been cut short.
     bool parse(const std::uint8_t* reply);
+    void typed(const std::uint8_t* request, int length);
     void wake();
 
     xcb_connection_t* data_;
@@ -55,6 +58,10 @@ private:
     std::mutex mutex_;  // guards clicks_ and settled_
     OwnClicks clicks_;
     std::vector<ButtonEvent> settled_;
+    std::uint32_t typist_ = 0;
+    std::uint8_t xtest_ = 0;
+    std::bitset<256> pressedByUs_;  // read and written by the reader thread only
+    std::bitset<256> letGo_;
     std::atomic<bool> remapped_{false};
     std::atomic<bool> stopping_{false};
     std::atomic<bool> lost_{false};

@@ -17,6 +17,9 @@ struct ButtonEvent {
     unsigned state = 0;      // the core modifier state at the event
     int rootX = 0;
     int rootY = 0;
+    // Keys the user held that a chord of ours had let go of at the event: not in `state`, yet
+    // still held.
+    std::bitset<256> letGo;
 };
 
 // Where one of the agent's windows lies on the root window.

@@ -1,14 +1,37 @@
 #include "platform/x11/typist.h"
 
 #include <X11/XKBlib.h>
+#include <X11/Xlib-xcb.h>
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>
+// The XKB protocol header names a field `explicit`.
+#define explicit explicit_
+#include <xcb/xkb.h>
+#undef explicit
 
 #include <algorithm>
-
-#include "platform/x11/focus.h"
+#include <cstdlib>
+#include <memory>
+#include <utility>
 
 namespace snaplark::platform::x11 {
+namespace {
+
+template <typename Reply> using ReplyPtr = std::unique_ptr<Reply, decltype(&std::free)>;
+
+template <typename Reply> ReplyPtr<Reply> owned(Reply* reply)
+{
+    return ReplyPtr<Reply>(reply, &std::free);
+}
+
+}  // namespace
+
+Typist::Typist(Display* control, const KeyboardMap& map, bool hasXkb, int xinputOpcode)
+    : d_(control), map_(map), hasXkb_(hasXkb), xinputOpcode_(xinputOpcode), kinds_(control)
+{
+    // Asked once here, so that no chord waits for xcb to look the extension up.
+    if (hasXkb_) xcb_get_extension_data(XGetXCBConnection(d_), &xcb_xkb_id);
+}
 
 KeyCode Typist::keycodeOf(ChordKey key, int group) const
 {
@@ -25,15 +48,71 @@ void Typist::fake(KeyCode key, bool press)
     if (key != 0) XTestFakeKeyEvent(d_, key, press ? True : False, CurrentTime);
 }
 
-KeySet Typist::keysDown()
+// One round trip: the requests go out together and their replies are waited for in order.
+Typist::Looks Typist::look()
 {
-    char keys[32] = {};
-    XQueryKeymap(d_, keys);
-    KeySet set;
-    for (int i = 0; i < 256; ++i) {
-        if ((keys[i / 8] >> (i % 8)) & 1) set.set(i);
+    xcb_connection_t* c = XGetXCBConnection(d_);
+    const auto focus = xcb_get_input_focus(c);
+    const auto keymap = xcb_query_keymap(c);
+    rawKeysSince_ = keymap.sequence;
+    xcb_xkb_get_state_cookie_t state{};
+    if (hasXkb_) state = xcb_xkb_get_state(c, XCB_XKB_ID_USE_CORE_KBD);
+
+    Looks looks;
+    if (const auto reply = owned(xcb_get_input_focus_reply(c, focus, nullptr))) {
+        looks.focus = reply->focus;
     }
-    return set;
+    if (const auto reply = owned(xcb_query_keymap_reply(c, keymap, nullptr))) {
+        for (int i = 0; i < 256; ++i) {
+            if ((reply->keys[i / 8] >> (i % 8)) & 1) looks.down.set(i);
+        }
+    }
+    if (hasXkb_) {
+        if (const auto reply = owned(xcb_xkb_get_state_reply(c, state, nullptr))) {
+            looks.group = reply->group % keyboardGroups;
+            looks.capsLockLocked = (reply->lockedMods & LockMask) != 0;
+        }
+    }
+    // Whatever the server sent before these answers is read by now: a change to a watched window
+    // before the focus was asked drops its terminal kind before it is used.
+    handleQueued();
+    return looks;
+}
+
+void Typist::handleQueued()
+{
+    while (XEventsQueued(d_, QueuedAlready) > 0) {
+        XEvent event;
+        XNextEvent(d_, &event);
+        handle(event);
+    }
+}
+
+void Typist::takeEvents()
+{
+    while (XPending(d_) > 0) {
+        XEvent event;
+        XNextEvent(d_, &event);
+        handle(event);
+    }
+}
+
+void Typist::handle(XEvent& event)
+{
+    XGenericEventCookie& cookie = event.xcookie;
+    if (cookie.type != GenericEvent || cookie.extension != xinputOpcode_) {
+        kinds_.handle(event);
+        return;
+    }
+    if (!watching_ || !XGetEventData(d_, &cookie)) return;
+    const auto* raw = static_cast<const XIRawEvent*>(cookie.data);
+    // Those the server sent before it answered the chord's look at the keyboard do not count.
+    const bool current =
+        static_cast<int>(static_cast<unsigned>(cookie.serial) - rawKeysSince_) >= 0;
+    if (current && (raw->evtype == XI_RawKeyPress || raw->evtype == XI_RawKeyRelease)) {
+        rawKeys_.push_back({static_cast<KeyCode>(raw->detail), raw->evtype == XI_RawKeyPress});
+    }
+    XFreeEventData(d_, &cookie);
 }
 
 // Key presses and releases from every keyboard, raw: the server reports them even when it drops
@@ -41,6 +120,8 @@ KeySet Typist::keysDown()
 // let go of the same key. Watched only while a chord runs.
 void Typist::watchRawKeys(bool watch)
 {
+    watching_ = watch && xinputOpcode_ != 0;
+    rawKeys_.clear();
     if (xinputOpcode_ == 0) return;
     unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
     if (watch) {
@@ -55,48 +136,27 @@ void Typist::watchRawKeys(bool watch)
 std::vector<Typist::RawKey> Typist::takeRawKeys()
 {
     XSync(d_, False);
-    std::vector<RawKey> keys;
-    while (XPending(d_) > 0) {
-        XEvent event;
-        XNextEvent(d_, &event);
-        XGenericEventCookie& cookie = event.xcookie;
-        if (cookie.type != GenericEvent || cookie.extension != xinputOpcode_) continue;
-        if (!XGetEventData(d_, &cookie)) continue;
-        const auto* raw = static_cast<const XIRawEvent*>(cookie.data);
-        const bool current = cookie.serial >= rawKeysSince_;
-        if (current && (raw->evtype == XI_RawKeyPress || raw->evtype == XI_RawKeyRelease)) {
-            keys.push_back({static_cast<KeyCode>(raw->detail), raw->evtype == XI_RawKeyPress});
-        }
-        XFreeEventData(d_, &cookie);
-    }
-    return keys;
+    handleQueued();
+    return std::exchange(rawKeys_, {});
 }
 
 void Typist::keyDown(VirtualKeyCode key, ModifierFlags flags)
 {
     pending_.reset();
-    const Chord chord = chordFor(focusedTerminalKind(d_), key, flags);
-    if (chord.skip) return;
-
     // Raw key events are watched from before the look at the keyboard, so that no let-go after it
-    // goes unseen; those the server sent before it answered the look do not count.
+    // goes unseen.
     watchRawKeys(true);
-    rawKeysSince_ = NextRequest(d_);
-    const KeySet down = keysDown();
+    const Looks looks = look();
+    const Chord chord = chordFor(kinds_.of(looks.focus), key, flags);
+    const KeySet& down = looks.down;
 
     PendingChord pending;
-    int group = 0;
-    if (hasXkb_) {
-        XkbStateRec state{};
-        if (XkbGetState(d_, XkbUseCoreKbd, &state) == Success) {
-            group = state.group % keyboardGroups;
-            pending.capsLockWasLocked = (state.locked_mods & LockMask) != 0;
-        }
-    }
-    lastGroup_ = group;
-    pending.key = keycodeOf(chord.key, group);
+    pending.capsLockWasLocked = looks.capsLockLocked;
+    lastGroup_ = looks.group;
+    pending.key = chord.skip ? 0 : keycodeOf(chord.key, looks.group);
     if (pending.key == 0) {
         watchRawKeys(false);
+        XFlush(d_);
         return;
     }
 
@@ -117,15 +177,8 @@ void Typist::keyDown(VirtualKeyCode key, ModifierFlags flags)
         if (chord.shift && contains(map_.shifts, k)) continue;
         pending.released.push_back(static_cast<KeyCode>(k));
     }
-    if (pending.released.empty()) {
-        // Nothing to give back: stop watching, and drop what came in with the look so that the
-        // connection never piles up events.
-        watchRawKeys(false);
-        while (XEventsQueued(d_, QueuedAlready) > 0) {
-            XEvent unused;
-            XNextEvent(d_, &unused);
-        }
-    }
+    // Nothing to give back: no let-go needs watching.
+    if (pending.released.empty()) watchRawKeys(false);
 
     if (pending.capsLockWasLocked) XkbLockModifiers(d_, XkbUseCoreKbd, LockMask, 0);
     for (KeyCode k : pending.released)
@@ -151,7 +204,7 @@ void Typist::keyUp(VirtualKeyCode key)
         // The key-down could not be made; make sure its key is not left down either way.
         const Chord chord = chordFor(TerminalKind::none, key, 0);
         if (!chord.skip) fake(keycodeOf(chord.key, lastGroup_), false);
-        XFlush(d_);
+        endChord();
         return;
     }
     PendingChord pending = std::move(*pending_);
@@ -161,7 +214,7 @@ void Typist::keyUp(VirtualKeyCode key)
         fake(*k, false);
     if (pending.capsLockWasLocked) XkbLockModifiers(d_, XkbUseCoreKbd, LockMask, LockMask);
     if (pending.released.empty()) {
-        XFlush(d_);
+        endChord();
         return;
     }
 
@@ -188,6 +241,14 @@ void Typist::keyUp(VirtualKeyCode key)
             break;
         }
     }
+    endChord();
+}
+
+// Marks the end of the chord's keystrokes in the server's order of requests, where the observer
+// follows them.
+void Typist::endChord()
+{
+    XNoOp(d_);
     XFlush(d_);
 }
 

@@ -1,9 +1,11 @@
 #include "platform/x11/x11_desktop.h"
 
 #include <X11/XKBlib.h>
+#include <X11/Xlib-xcb.h>
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/record.h>
+#include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -39,11 +41,21 @@ class Desktop final : public X11Desktop, EventMonitors, KeyboardEvents {
 public:
     Desktop(DisplayPtr control, ConnectionPtr data)
         : control_(std::move(control)), data_(std::move(data)),
-          wakeUp_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), observer_(data_.get(), wakeUp_)
+          wakeUp_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), observer_(data_.get(), wakeUp_),
+          ready_(::epoll_create1(EPOLL_CLOEXEC))
     {
         Display* d = control_.get();
+        // The main loop wakes for the reader's clicks and for events on the control connection
+        // (changes to windows whose terminal kind is kept).
+        for (const int fd : {wakeUp_, ConnectionNumber(d)}) {
+            epoll_event event{};
+            event.events = EPOLLIN;
+            event.data.fd = fd;
+            if (ready_ >= 0 && fd >= 0) ::epoll_ctl(ready_, EPOLL_CTL_ADD, fd, &event);
+        }
         int major = 0, minor = 0, event = 0, error = 0, opcode = 0;
-        hasXTest_ = XTestQueryExtension(d, &event, &error, &major, &minor) != 0;
+        hasXTest_ = XQueryExtension(d, "XTEST", &xtestOpcode_, &event, &error) != 0 &&
+                    XTestQueryExtension(d, &event, &error, &major, &minor) != 0;
         // Asked by name first: Xlib complains on standard error about a missing extension.
         hasRecord_ = XQueryExtension(d, "RECORD", &opcode, &event, &error) != 0 &&
                      XRecordQueryVersion(d, &major, &minor) != 0;
@@ -61,6 +73,7 @@ public:
     {
         observer_.stop(control_.get());
         if (wakeUp_ >= 0) ::close(wakeUp_);
+        if (ready_ >= 0) ::close(ready_);
     }
 
     bool claimSingleInstance() override { return x11::claimSingleInstance(control_.get()); }
@@ -85,7 +98,11 @@ public:
 
     void startObserving(std::uint32_t ownClient) override
     {
-        if (hasRecord_ && !recording_) recording_ = observer_.start(ownClient);
+        if (hasRecord_ && !recording_) {
+            xcb_connection_t* typist = XGetXCBConnection(control_.get());
+            recording_ = observer_.start(ownClient, xcb_get_setup(typist)->resource_id_base,
+                                         static_cast<std::uint8_t>(xtestOpcode_));
+        }
     }
 
     void setOwnWindowRects(std::vector<RootRect> rects) override
@@ -97,7 +114,7 @@ public:
 
     EventMonitors& eventMonitors() override { return *this; }
     KeyboardEvents& keyboard() override { return *this; }
-    int fileDescriptor() const override { return wakeUp_; }
+    int fileDescriptor() const override { return ready_; }
 
     void dispatch() override
     {
@@ -106,6 +123,7 @@ public:
         if (observer_.takeRemapped()) map_ = readKeyboardMap(control_.get(), hasXkb_);
         for (const ButtonEvent& event : observer_.take())
             onButton(event);
+        typist_->takeEvents();
         if (observer_.lost()) connectionLost(nullptr);
     }
 
@@ -139,7 +157,11 @@ private:
     {
         // RECORD reports the physical button; the user's pointer map says which one is primary.
         if (map_.logicalButton(event.button) != primaryButton) return;
-        const Event observed{map_.modifiers.translate(event.state)};
+        unsigned state = event.state;
+        for (std::size_t k = 0; k < event.letGo.size(); ++k) {
+            if (event.letGo.test(k)) state |= map_.modifierBits[k];
+        }
+        const Event observed{map_.modifiers.translate(state)};
         const std::uint64_t mask = event.press ? leftMouseDownMask : leftMouseUpMask;
         for (const auto& [monitorMask, handler] : monitors_) {
             if ((monitorMask & mask) != 0) handler(observed);
@@ -150,7 +172,9 @@ private:
     ConnectionPtr data_;
     int wakeUp_;
     Observer observer_;
+    int ready_;
     bool hasXTest_ = false;
+    int xtestOpcode_ = 0;
     bool hasRecord_ = false;
     bool hasXkb_ = false;
     int xinputOpcode_ = 0;

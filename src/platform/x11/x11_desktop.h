@@ -40,8 +40,8 @@ public:
     virtual EventMonitors& eventMonitors() = 0;
     virtual KeyboardEvents& keyboard() = 0;
 
-    // The main loop watches this descriptor (an eventfd the reader signals) and calls dispatch()
-    // whenever it is readable.
+    // The main loop watches this descriptor (readable when the reader has clicks or the display
+    // sent events) and calls dispatch() whenever it is readable.
     virtual int fileDescriptor() const = 0;
     virtual void dispatch() = 0;
 

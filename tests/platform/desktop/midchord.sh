@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # A user who lets go of Shift and Control while the agent types a paste, at random moments around
-# the chord, many times: never a key left pressed, and never a V without Control alone.
+# the chord, many times: never a key left pressed, and never a V without Control alone. And a
+# click whose release lands inside the paste chord, while the chord has let go of the user's
+# Shift: that release still reads Control and Shift, so it is no copy.
 source "$(dirname "$0")/lib.sh"
 start_x
 start_agent
@@ -17,4 +19,12 @@ for run in $(seq 60); do
   [ "$down" = "down" ] || fail "run $run (pause $pause s): keys left down: $down"
 done
 grep -E "^keypress v state=0x[^4]" "$rec" && fail "a paste without Control alone"
-echo "ok ($(grep -c '^keypress v ' "$rec") pastes in 60 runs)"
+pastes=$(grep -c '^keypress v ' "$rec")
+
+xdotool keydown ctrl keydown shift
+for run in $(seq 40); do xdotool mousedown 1 mouseup 1; done
+xdotool keyup shift keyup ctrl
+sync_recorder
+[ "$(grep -c '^keypress v ' "$rec")" = $((pastes + 40)) ] || fail "fast clicks: not 40 pastes"
+grep -q "^keypress c " "$rec" && fail "fast clicks: a copy during a paste: $(grep -c '^keypress c ' "$rec")"
+echo "ok ($pastes pastes in 60 runs; 40 fast clicks, no copy)"

@@ -26,5 +26,10 @@ start_recorder XTerm
 gesture
 grep -q -E "^keypress [cv] " "$rec" && fail "xterm got C or V"
 [ "$(count_lines "$rec" "keypress Insert state=0x1")" = 1 ] || fail "xterm paste"
+
+# The same window renamed: the agent's kept answer for it is dropped.
+xdotool set_window --classname gnome-terminal --class Gnome-terminal "$(awk '/^ready/ {print $2}' "$rec")"
+gesture
+[ "$(count_lines "$rec" "keypress c state=0x5")" = 1 ] || fail "renamed to gnome-terminal: copy"
 [ "$(keys_down)" = "down" ] || fail "keys left down: $(keys_down)"
 echo "ok"

@@ -39,7 +39,7 @@ std::string run(std::initializer_list<std::string> steps)
             const auto time = static_cast<std::uint32_t>(std::stoul(step.substr(1)));
             if (step[0] == 'P' || step[0] == 'R') {
                 const bool inside = step.back() == '*';
-                judge.recorded({press, 1, time, 0, inside ? 150 : 50, inside ? 150 : 50}, now);
+                judge.recorded({press, 1, time, 0, inside ? 150 : 50, inside ? 150 : 50, {}}, now);
             } else {
                 judge.deliveredToUs(press, time);
             }
