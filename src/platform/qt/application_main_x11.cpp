@@ -111,6 +111,9 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
     QSocketNotifier xEvents(desktop->fileDescriptor(), QSocketNotifier::Read);
     QObject::connect(&xEvents, &QSocketNotifier::activated, [&desktop] { desktop->dispatch(); });
     desktop->startObserving(ownClient());
+    if (auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>()) {
+        x11::X11Desktop::ignoreButtonStates(x11->connection());
+    }
     qt::OwnWindowRects ownWindowRects([&desktop](std::vector<x11::RootRect> rects) {
         desktop->setOwnWindowRects(std::move(rects));
     });

@@ -5,6 +5,10 @@
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/record.h>
+// The XKB protocol header names a field `explicit`.
+#define explicit explicit_
+#include <xcb/xkb.h>
+#undef explicit
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -211,6 +215,18 @@ std::unique_ptr<X11Desktop> X11Desktop::open(const std::string& displayName, std
         return nullptr;
     }
     return std::make_unique<Desktop>(std::move(control), std::move(data));
+}
+
+void X11Desktop::ignoreButtonStates(xcb_connection_t* toolkit)
+{
+    const xcb_query_extension_reply_t* xkb = xcb_get_extension_data(toolkit, &xcb_xkb_id);
+    if (xkb == nullptr || !xkb->present) return;
+    xcb_xkb_select_events_details_t details{};
+    details.affectState = XCB_XKB_STATE_PART_POINTER_BUTTONS;
+    details.stateDetails = 0;
+    xcb_xkb_select_events_aux(toolkit, XCB_XKB_ID_USE_CORE_KBD, XCB_XKB_EVENT_TYPE_STATE_NOTIFY, 0,
+                              0, 0, 0, &details);
+    xcb_flush(toolkit);
 }
 
 void X11Desktop::installErrorHandlers()

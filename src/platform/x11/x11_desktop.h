@@ -1,5 +1,7 @@
 #pragma once
 
+#include <xcb/xcb.h>
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -48,6 +50,10 @@ public:
     // Makes a lost connection to the display end the process with a clear message, and keeps
     // ordinary X errors (a window that vanished mid-query) from doing so.
     static void installErrorHandlers();
+
+    // Stops the server from telling a toolkit's connection about pointer-button state changes:
+    // the toolkit asks for every XKB state change, which woke it on each click anywhere.
+    static void ignoreButtonStates(xcb_connection_t* toolkit);
 };
 
 }  // namespace snaplark::platform::x11
