@@ -1,0 +1,45 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/evdev/seat_state.h"
+
+namespace snaplark::platform::evdev {
+
+// Reads every input device under a directory (/dev/input) that has a left button or modifier
+// keys, without grabbing any: the compositor gets every event as before. Devices that appear
+// later are opened when the directory's watch reports them; those that go are closed.
+class Devices {
+public:
+    explicit Devices(std::string directory = "/dev/input");
+    ~Devices();
+    Devices(const Devices&) = delete;
+    Devices& operator=(const Devices&) = delete;
+
+    // Opens the devices there now and starts watching the directory. Returns what is missing
+    // for reading input (an empty string when all is well).
+    std::string open();
+
+    // Descriptors to wait on for reading.
+    std::vector<int> descriptors() const;
+    // Reads what is ready without blocking, and returns the clicks it made, in order.
+    std::vector<Click> read();
+
+    const SeatState& seat() const { return seat_; }
+
+private:
+    void add(const std::string& name);
+    void remove(int fd);
+    void readDevice(int fd, std::vector<Click>& clicks);
+    void readWatch();
+
+    std::string directory_;
+    int watch_ = -1;
+    std::map<int, std::string> devices_;  // descriptor → node name
+    int unreadable_ = 0;                  // event nodes we could not open
+    SeatState seat_;
+};
+
+}  // namespace snaplark::platform::evdev
