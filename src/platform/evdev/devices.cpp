@@ -12,6 +12,8 @@
 #include <climits>
 #include <cstring>
 
+#include "platform/evdev/virtual_keyboard.h"
+
 namespace snaplark::platform::evdev {
 namespace {
 
@@ -108,7 +110,10 @@ void Devices::add(const std::string& name)
         if (errno == EACCES || errno == EPERM) ++unreadable_;
         return;
     }
-    if (!matters(fd)) {
+    // Our own virtual keyboard's keys are not the user's.
+    char deviceName[256] = {};
+    ioctl(fd, EVIOCGNAME(sizeof deviceName - 1), deviceName);
+    if (!matters(fd) || std::strcmp(deviceName, VirtualKeyboard::name) == 0) {
         ::close(fd);
         return;
     }

@@ -1,0 +1,81 @@
+#include "platform/evdev/typist.h"
+
+#include <linux/input-event-codes.h>
+
+#include <vector>
+
+namespace snaplark::platform::evdev {
+namespace {
+
+// The seat's modifiers the chord does not hold itself.
+ModifierFlags foreignModifiers(const Chord& chord, ModifierFlags seat)
+{
+    ModifierFlags own = 0;
+    if (chord.control) own |= modifier::command;
+    if (chord.shift) own |= modifier::shift;
+    if (chord.alt) own |= modifier::option;
+    if (chord.super) own |= modifier::control;
+    const ModifierFlags held =
+        seat & (modifier::command | modifier::shift | modifier::option | modifier::control);
+    return held & ~own;
+}
+
+}  // namespace
+
+void Typist::keyDown(TerminalKind kind, VirtualKeyCode key, ModifierFlags flags,
+                     Clock::time_point now)
+{
+    const Chord chord = chordFor(kind, key, flags);
+    if (!chord.skip) pending_.push_back({chord, now, false});
+}
+
+void Typist::keyUp(VirtualKeyCode /*key*/)
+{
+    // Every key-down is followed by its key-up before any other event is handled.
+    if (!pending_.empty()) pending_.back().complete = true;
+}
+
+std::vector<std::string> Typist::update(ModifierFlags seatFlags, Clock::time_point now)
+{
+    std::vector<std::string> dropped;
+    while (!pending_.empty() && pending_.front().complete) {
+        const Pending& first = pending_.front();
+        if (foreignModifiers(first.chord, seatFlags) == 0) {
+            type(first.chord);
+        } else if (now - first.since >= patience) {
+            dropped.emplace_back(first.chord.key == ChordKey::c
+                                     ? "copy not typed: other modifiers were still held"
+                                     : "paste not typed: other modifiers were still held");
+        } else {
+            break;
+        }
+        pending_.pop_front();
+    }
+    return dropped;
+}
+
+std::optional<Typist::Clock::time_point> Typist::deadline() const
+{
+    if (pending_.empty()) return std::nullopt;
+    return pending_.front().since + patience;
+}
+
+void Typist::type(const Chord& chord)
+{
+    std::vector<std::uint16_t> held;
+    if (chord.control) held.push_back(KEY_LEFTCTRL);
+    if (chord.shift) held.push_back(KEY_LEFTSHIFT);
+    if (chord.alt) held.push_back(KEY_LEFTALT);
+    if (chord.super) held.push_back(KEY_LEFTMETA);
+    const std::uint16_t key = chord.key == ChordKey::c   ? keys_.c
+                              : chord.key == ChordKey::v ? keys_.v
+                                                         : std::uint16_t{KEY_INSERT};
+    for (const std::uint16_t k : held)
+        sink_.key(k, true);
+    sink_.key(key, true);
+    sink_.key(key, false);
+    for (auto k = held.rbegin(); k != held.rend(); ++k)
+        sink_.key(*k, false);
+}
+
+}  // namespace snaplark::platform::evdev

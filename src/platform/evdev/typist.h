@@ -1,0 +1,63 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+
+#include "platform/chord.h"
+
+namespace snaplark::platform::evdev {
+
+// Where the typist's key events go: the agent's own uinput keyboard, or a recorder in tests.
+class KeySink {
+public:
+    virtual ~KeySink() = default;
+    virtual void key(std::uint16_t code, bool down) = 0;
+};
+
+// The kernel key codes that type c and v in the compositor's keymap (the C and V positions
+// unless a keymap says otherwise).
+struct ChordKeys {
+    std::uint16_t c;
+    std::uint16_t v;
+};
+
+// Types the copy and paste chords on a keyboard of our own. A Wayland compositor merges every
+// keyboard of the seat into one modifier state, so a Shift the user still holds would turn our
+// Control+V into Control+Shift+V: a chord is typed once the user has let go of every modifier
+// that is not the chord's, and given up when that takes longer than `patience`.
+class Typist {
+public:
+    using Clock = std::chrono::steady_clock;
+    static constexpr std::chrono::milliseconds patience{1000};
+
+    Typist(KeySink& sink, ChordKeys keys) : sink_(sink), keys_(keys) {}
+
+    void setKeys(ChordKeys keys) { keys_ = keys; }
+    void keyDown(TerminalKind kind, VirtualKeyCode key, ModifierFlags flags, Clock::time_point now);
+    // The chord is typed whole (its key-down and key-up) once it is ready.
+    void keyUp(VirtualKeyCode key);
+
+    // Types the chords now ready, given the modifiers the seat holds; drops those that waited
+    // too long and returns a line about each.
+    std::vector<std::string> update(ModifierFlags seatFlags, Clock::time_point now);
+    // When update() must run again even if the seat does not change.
+    std::optional<Clock::time_point> deadline() const;
+
+private:
+    struct Pending {
+        Chord chord;
+        Clock::time_point since;
+        bool complete = false;
+    };
+
+    void type(const Chord& chord);
+
+    KeySink& sink_;
+    ChordKeys keys_;
+    std::deque<Pending> pending_;
+};
+
+}  // namespace snaplark::platform::evdev
