@@ -82,7 +82,7 @@ public:
 
     bool claimSingleInstance() override { return x11::claimSingleInstance(control_.get()); }
 
-    std::vector<std::string> missingExtensions() const override
+    std::vector<std::string> missing() const override
     {
         std::vector<std::string> missing;
         if (!hasRecord_) {

@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/event_monitor.h"
-#include "platform/keyboard.h"
+#include "platform/input_desktop.h"
 #include "platform/x11/own_windows.h"
 
 namespace snaplark::platform::x11 {
@@ -16,7 +15,7 @@ namespace snaplark::platform::x11 {
 // The agent's view of an X display: the left button of every other client, observed through the
 // RECORD extension with the modifier state the server gave each event, and keystrokes typed
 // through XTEST. Every handler and keystroke runs on the thread that calls dispatch().
-class X11Desktop {
+class X11Desktop : public InputDesktop {
 public:
     // Opens the display (the default one when the name is empty); on failure returns nullptr
     // and says why in `error`.
@@ -26,26 +25,14 @@ public:
     // Takes the one place for an agent on this display; false when another agent holds it.
     virtual bool claimSingleInstance() = 0;
 
-    // One sentence for each extension the display lacks, saying what does not work without it.
-    virtual std::vector<std::string> missingExtensions() const = 0;
-
     // Starts watching the left button. `ownClient` is the resource-id base of the connection
     // that holds the agent's windows: clicks the server delivers to it are not gestures.
     virtual void startObserving(std::uint32_t ownClient) = 0;
     // Where the agent's windows are; a press there may reach them late (a window manager's
     // click-to-focus grab passes it on after a round trip of its own).
     virtual void setOwnWindowRects(std::vector<RootRect> rects) = 0;
-    // Whether our menu is open, wherever it is drawn (a StatusNotifierItem host draws it in its
-    // own window, where the recorded stream cannot tell it from any other).
-    virtual void setMenuOpen(bool open) = 0;
-
-    virtual EventMonitors& eventMonitors() = 0;
-    virtual KeyboardEvents& keyboard() = 0;
-
-    // The main loop watches this descriptor (readable when the reader has clicks or the display
-    // sent events) and calls dispatch() whenever it is readable.
-    virtual int fileDescriptor() const = 0;
-    virtual void dispatch() = 0;
+    // (A StatusNotifierItem host draws our menu in its own window, where the recorded stream
+    // cannot tell it from any other: setMenuOpen says when it is open.)
 
     // Makes a lost connection to the display end the process with a clear message, and keeps
     // ordinary X errors (a window that vanished mid-query) from doing so.

@@ -1,0 +1,176 @@
+#include "platform/evdev/evdev_desktop.h"
+
+#include <fcntl.h>
+#include <linux/input-event-codes.h>
+#include <sys/epoll.h>
+#include <sys/file.h>
+#include <sys/timerfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <functional>
+#include <iostream>
+#include <utility>
+#include <vector>
+
+#include "platform/evdev/devices.h"
+#include "platform/evdev/typist.h"
+#include "platform/evdev/virtual_keyboard.h"
+
+namespace snaplark::platform::evdev {
+namespace {
+
+class Token final : public MonitorToken {};
+
+class KeyEvent final : public KeyboardEvent {
+public:
+    KeyEvent(VirtualKeyCode key, bool down) : key(key), down(down) {}
+    void setFlags(ModifierFlags flags) override { this->flags = flags; }
+    const VirtualKeyCode key;
+    const bool down;
+    ModifierFlags flags = 0;
+};
+
+class Desktop final : public EvdevDesktop, EventMonitors, KeyboardEvents {
+public:
+    explicit Desktop(const Paths& paths)
+        : devices_(paths.input), typist_(keyboard_, {KEY_C, KEY_V}),
+          ready_(::epoll_create1(EPOLL_CLOEXEC)),
+          timer_(::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC))
+    {
+        if (const std::string problem = devices_.open(); !problem.empty()) {
+            missing_.push_back(problem + "; mouse gestures cannot be observed, the tray menu "
+                                         "still works");
+        } else {
+            observing_ = true;
+        }
+        if (const std::string problem = keyboard_.open(paths.uinput); !problem.empty()) {
+            missing_.push_back(problem);
+        }
+        watch(timer_);
+        refreshWatches();
+    }
+
+    ~Desktop() override
+    {
+        if (ready_ >= 0) ::close(ready_);
+        if (timer_ >= 0) ::close(timer_);
+    }
+
+    std::vector<std::string> missing() const override { return missing_; }
+    EventMonitors& eventMonitors() override { return *this; }
+    KeyboardEvents& keyboard() override { return *this; }
+    void setMenuOpen(bool open) override { menuOpen_ = open; }
+    void setPointerOnOwnSurface(bool on) override { pointerOnOwn_ = on; }
+    int fileDescriptor() const override { return ready_; }
+
+    void dispatch() override
+    {
+        std::uint64_t expirations = 0;
+        [[maybe_unused]] const auto n = ::read(timer_, &expirations, sizeof expirations);
+        for (const Click& click : devices_.read())
+            onClick(click);
+        refreshWatches();
+        settleTypist();
+    }
+
+    std::shared_ptr<MonitorToken>
+    addGlobalMonitorForEventsMatchingMask(std::uint64_t mask,
+                                          std::function<void(const Event&)> handler) override
+    {
+        if (!observing_) return nullptr;
+        monitors_.emplace_back(mask, std::move(handler));
+        return std::make_shared<Token>();
+    }
+
+    std::unique_ptr<KeyboardEvent> createKeyboardEvent(VirtualKeyCode key, bool keyDown) override
+    {
+        if (!keyboard_.isOpen()) return nullptr;
+        return std::make_unique<KeyEvent>(key, keyDown);
+    }
+
+    void post(EventTap /*tap*/, const KeyboardEvent& event) override
+    {
+        const auto& e = dynamic_cast<const KeyEvent&>(event);
+        if (e.down) {
+            typist_.keyDown(TerminalKind::none, e.key, e.flags, Typist::Clock::now());
+        } else {
+            typist_.keyUp(e.key);
+            settleTypist();
+        }
+    }
+
+private:
+    void onClick(const Click& click)
+    {
+        // A release goes with its press, wherever the pointer went meanwhile.
+        const bool ours = click.press ? (menuOpen_ || pointerOnOwn_) : pressWasOurs_;
+        if (click.press) pressWasOurs_ = ours;
+        if (ours) return;
+        const Event observed{click.flags};
+        const std::uint64_t mask = click.press ? leftMouseDownMask : leftMouseUpMask;
+        for (const auto& [monitorMask, handler] : monitors_) {
+            if ((monitorMask & mask) != 0) handler(observed);
+        }
+    }
+
+    void settleTypist()
+    {
+        const auto now = Typist::Clock::now();
+        for (const std::string& line : typist_.update(devices_.seat().flags(), now)) {
+            std::cerr << "snaplark: " << line << '\n';
+        }
+        itimerspec when{};
+        if (const auto deadline = typist_.deadline()) {
+            const auto left = std::max(*deadline - now, Typist::Clock::duration{1});
+            const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+            when.it_value.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
+            when.it_value.tv_nsec = static_cast<long>(ns % 1'000'000'000);
+        }
+        ::timerfd_settime(timer_, 0, &when, nullptr);
+    }
+
+    void watch(int fd)
+    {
+        epoll_event event{};
+        event.events = EPOLLIN;
+        event.data.fd = fd;
+        if (ready_ >= 0 && fd >= 0) ::epoll_ctl(ready_, EPOLL_CTL_ADD, fd, &event);
+    }
+
+    // Devices come and go: a closed descriptor leaves the epoll set by itself, and a new one
+    // (perhaps with a number just freed) is added; those already there are refused, harmlessly.
+    void refreshWatches()
+    {
+        for (const int fd : devices_.descriptors())
+            watch(fd);
+    }
+
+    Devices devices_;
+    VirtualKeyboard keyboard_;
+    Typist typist_;
+    int ready_;
+    int timer_;
+    std::vector<std::string> missing_;
+    bool observing_ = false;
+    bool menuOpen_ = false;
+    bool pointerOnOwn_ = false;
+    bool pressWasOurs_ = false;
+    std::vector<std::pair<std::uint64_t, std::function<void(const Event&)>>> monitors_;
+};
+
+}  // namespace
+
+std::unique_ptr<EvdevDesktop> EvdevDesktop::open(const Paths& paths)
+{
+    return std::make_unique<Desktop>(paths);
+}
+
+bool EvdevDesktop::claimSingleInstance(const std::string& lockPath)
+{
+    // Left open on purpose: the lock lasts as long as the process.
+    const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    return fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+}
+
+}  // namespace snaplark::platform::evdev

@@ -1,0 +1,236 @@
+// The process entry's platform half on Linux: the Qt application loop, with the X11 backend for
+// mouse observation and keystrokes, or on a Wayland session the input devices and uinput.
+#include <xcb/xcb.h>
+
+#include <QApplication>
+#include <QEvent>
+#include <QIcon>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QWindow>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+
+#include "platform/application_main.h"
+#include "platform/evdev/evdev_desktop.h"
+#include "platform/package_version.h"
+#include "platform/qt/autostart.h"
+#include "platform/qt/own_window_rects.h"
+#include "platform/qt/process_entry.h"
+#include "platform/qt/qt_services.h"
+#include "platform/x11/x11_desktop.h"
+
+// The resources live in a static library, where nothing would otherwise pull them in.
+static void loadResources()
+{
+    Q_INIT_RESOURCE(snaplark);
+}
+
+namespace snaplark::platform {
+namespace {
+
+void printUsage()
+{
+    std::cout
+        << "usage: snaplark [--input=x11|evdev] [-display NAME] [Qt options]\n"
+           "\n"
+           "Copy and paste with the mouse in any application:\n"
+           "  release the left button while holding Control         types Copy\n"
+           "  press it while holding Control and Shift               types Paste\n"
+           "The tray icon's menu suspends the gestures, switches each one on or off and\n"
+           "explains them. One line per left-button press or release goes to standard output.\n"
+           "\n"
+           "  --input=x11    observe and type through the X server (the default outside\n"
+           "                 a Wayland session)\n"
+           "  --input=evdev  read the input devices and type on a virtual keyboard (the\n"
+           "                 default in a Wayland session; needs access to /dev/input and\n"
+           "                 /dev/uinput)\n"
+           "  --help         show this help and exit\n"
+           "  --version      show the version and exit\n";
+}
+
+enum class Input { x11, evdev, unknown };
+
+// --input=x11|evdev, or else the kind of session this is.
+Input chooseInput(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg.rfind("--input=", 0) != 0) continue;
+        const std::string_view value = arg.substr(8);
+        return value == "x11" ? Input::x11 : value == "evdev" ? Input::evdev : Input::unknown;
+    }
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const char* session = std::getenv("XDG_SESSION_TYPE");
+    const bool isWayland = (wayland != nullptr && *wayland != '\0') ||
+                           (session && std::strcmp(session, "wayland") == 0);
+    return isWayland ? Input::evdev : Input::x11;
+}
+
+// The one agent of a Wayland session holds a lock in the session's runtime directory.
+std::string sessionLockPath()
+{
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    std::string path = runtime && *runtime ? runtime : "/tmp";
+    return path + "/snaplark-" +
+           (wayland && *wayland && !std::strchr(wayland, '/') ? wayland : "wayland") + ".lock";
+}
+
+// Tells the evdev input whether the pointer is on one of our windows or menus, as the
+// compositor tells Qt with every enter and leave.
+class PointerOnOwnSurface final : public QObject {
+public:
+    explicit PointerOnOwnSurface(evdev::EvdevDesktop& desktop) : desktop_(desktop)
+    {
+        qApp->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (qobject_cast<QWindow*>(watched) != nullptr) {
+            if (event->type() == QEvent::Enter) desktop_.setPointerOnOwnSurface(true);
+            if (event->type() == QEvent::Leave) desktop_.setPointerOnOwnSurface(false);
+        }
+        return false;
+    }
+
+private:
+    evdev::EvdevDesktop& desktop_;
+};
+
+// Qt's own -display option names the display; otherwise DISPLAY does.
+std::string displayName(int argc, char** argv)
+{
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "-display") == 0 || std::strcmp(argv[i], "--display") == 0) {
+            return argv[i + 1];
+        }
+    }
+    const char* fromEnvironment = std::getenv("DISPLAY");
+    return fromEnvironment ? fromEnvironment : "";
+}
+
+// The resource-id base of Qt's own connection: every window of ours carries it.
+std::uint32_t ownClient()
+{
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 != nullptr ? xcb_get_setup(x11->connection())->resource_id_base : 0;
+}
+
+}  // namespace
+
+int applicationMain(int argc, char** argv, const ApplicationModule& module)
+{
+    if (qt::hasArgument(argc, argv, "--help") || qt::hasArgument(argc, argv, "-h")) {
+        printUsage();
+        return 0;
+    }
+    if (qt::hasArgument(argc, argv, "--version")) {
+        qt::printVersion();
+        return 0;
+    }
+
+    if (!qt::catchTerminationSignals()) return qt::exitFailure;
+
+    const Input input = chooseInput(argc, argv);
+    if (input == Input::unknown) {
+        std::cerr << "snaplark: --input takes x11 or evdev\n";
+        return qt::exitFailure;
+    }
+    std::unique_ptr<x11::X11Desktop> x11Desktop;
+    std::unique_ptr<evdev::EvdevDesktop> evdevDesktop;
+    if (input == Input::x11) {
+        std::string error;
+        x11Desktop = x11::X11Desktop::open(displayName(argc, argv), error);
+        if (!x11Desktop) {
+            std::cerr << "snaplark: " << error << '\n';
+            return qt::exitFailure;
+        }
+        if (!x11Desktop->claimSingleInstance()) {
+            std::cerr << "snaplark: another Snaplark is already running on this display\n";
+            return qt::exitFailure;
+        }
+        // The agent tells its own windows from others' by their X11 ids, so Qt must draw through
+        // X11 as well, also in a Wayland session's X server.
+        setenv("QT_QPA_PLATFORM", "xcb", 0);
+        // The server then delivers core button events to our windows, which the recorded stream
+        // reports, so that a click in our own menu or window is known as ours.
+        setenv("QT_XCB_NO_XI2", "1", 1);
+    } else {
+        if (!evdev::EvdevDesktop::claimSingleInstance(sessionLockPath())) {
+            std::cerr << "snaplark: another Snaplark is already running in this session\n";
+            return qt::exitFailure;
+        }
+        // A native Wayland client, so that Qt hears when the pointer is on our surfaces.
+        setenv("QT_QPA_PLATFORM", "wayland;xcb", 0);
+        evdev::EvdevDesktop::Paths paths;
+        // Tests point the agent at a directory of their own.
+        if (const char* dir = std::getenv("SNAPLARK_INPUT_DIR"); dir && *dir) paths.input = dir;
+        evdevDesktop = evdev::EvdevDesktop::open(paths);
+    }
+    InputDesktop* desktop = x11Desktop ? static_cast<InputDesktop*>(x11Desktop.get())
+                                       : static_cast<InputDesktop*>(evdevDesktop.get());
+    QApplication application(argc, argv);
+    loadResources();
+    QApplication::setApplicationName(QStringLiteral("Snaplark"));
+    QApplication::setOrganizationName(QStringLiteral("Snaplark"));
+    QApplication::setOrganizationDomain(QStringLiteral("snaplark.example"));
+    // Docks and task bars match our windows to the installed desktop entry by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.snaplark.Snaplark"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/snaplark/StatusBarButtonImage.svg")));
+    QApplication::setQuitOnLastWindowClosed(false);
+    if (x11Desktop) x11::X11Desktop::installErrorHandlers();
+    for (const std::string& missing : desktop->missing()) {
+        std::cerr << "snaplark: " << missing << '\n';
+    }
+
+    QSocketNotifier xEvents(desktop->fileDescriptor(), QSocketNotifier::Read);
+    QObject::connect(&xEvents, &QSocketNotifier::activated, [desktop] { desktop->dispatch(); });
+    std::unique_ptr<qt::OwnWindowRects> ownWindowRects;
+    std::unique_ptr<PointerOnOwnSurface> pointerOnOwnSurface;
+    if (x11Desktop) {
+        x11Desktop->startObserving(ownClient());
+        if (auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>()) {
+            x11::X11Desktop::ignoreButtonStates(x11->connection());
+        }
+        ownWindowRects = std::make_unique<qt::OwnWindowRects>(
+            [desktop = x11Desktop.get()](std::vector<x11::RootRect> rects) {
+                desktop->setOwnWindowRects(std::move(rects));
+            });
+    } else {
+        pointerOnOwnSurface = std::make_unique<PointerOnOwnSurface>(*evdevDesktop);
+    }
+
+    ClassRegistry classes;
+    qt::QtServices services(desktop->eventMonitors(), desktop->keyboard(), classes);
+    services.setKeyboardWords(KeyboardWords::control);
+    services.setMenuShownHandler([desktop](bool shown) { desktop->setMenuOpen(shown); });
+    qt::Autostart autostart(QStringLiteral("example.snaplark.Snaplark.desktop"));
+    services.setAutostart(&autostart);
+    module.registerClasses(classes, services.platform());
+    auto delegate = module.makeDelegate(services.platform());
+    services.setDelegate(delegate.get());
+
+    const auto terminationSignals =
+        qt::onTerminationSignal([&services] { services.terminate(nullptr); });
+
+    QTimer::singleShot(0, [&] {
+        delegate->applicationDidFinishLaunching();
+        services.showStatusItems();
+        if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+            std::cerr
+                << "snaplark: no system tray is running; the gestures work, and the icon "
+                   "appears when a tray starts (on GNOME, install and enable the AppIndicator "
+                   "extension, package gnome-shell-extension-appindicator)\n";
+        }
+    });
+    const int status = QApplication::exec();
+    services.setDelegate(nullptr);
+    delegate.reset();
+    return status;
+}
+
+}  // namespace snaplark::platform

@@ -1,0 +1,219 @@
+#!/usr/bin/python3
+"""The agent in a real Wayland session (sway), reading real input devices and typing on uinput.
+Runs inside scripts/wayland-guest:
+
+    scripts/wayland-guest -- tests/platform/wayland/session_test.py BUILD_DIR
+
+The test's own keyboard and mouse are uinput devices, so the agent sees them exactly as it would
+see a user's. A GTK window holds a text field to copy from and one to paste into.
+"""
+import json
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+from evdev import InputDevice, UInput, ecodes as e, list_devices
+
+build = os.path.abspath(sys.argv[1])
+work = tempfile.mkdtemp()
+here = os.path.dirname(os.path.abspath(__file__))
+failures = 0
+
+
+def check(ok, what):
+    global failures
+    print(("ok - " if ok else "not ok - ") + what, flush=True)
+    failures += 0 if ok else 1
+    return ok
+
+
+def wait_for(predicate, seconds):
+    deadline = time.monotonic() + seconds
+    while True:
+        value = predicate()
+        if value or time.monotonic() > deadline:
+            return value
+        time.sleep(0.05)
+
+
+def sway(*args):
+    out = subprocess.run(["swaymsg", "-r", *args], check=True, capture_output=True, text=True)
+    return json.loads(out.stdout) if out.stdout.strip() else None
+
+
+def windows(node=None):
+    node = node or sway("-t", "get_tree")
+    found = [node] if node.get("pid") else []
+    for child in node.get("nodes", []) + node.get("floating_nodes", []):
+        found += windows(child)
+    return found
+
+
+keyboard = UInput({e.EV_KEY: [e.KEY_LEFTCTRL, e.KEY_LEFTSHIFT, e.KEY_CAPSLOCK, e.KEY_A]},
+                  name="test keyboard")
+mouse = UInput({e.EV_KEY: [e.BTN_LEFT, e.BTN_RIGHT], e.EV_REL: [e.REL_X, e.REL_Y]}, name="test mouse")
+
+
+def key(code, down):
+    keyboard.write(e.EV_KEY, code, 1 if down else 0)
+    keyboard.syn()
+    time.sleep(0.02)
+
+
+def button(down):
+    mouse.write(e.EV_KEY, e.BTN_LEFT, 1 if down else 0)
+    mouse.syn()
+    time.sleep(0.05)
+
+
+def nudge(dx):
+    mouse.write(e.EV_REL, e.REL_X, dx)
+    mouse.syn()
+    time.sleep(0.01)
+
+
+def move_to(x, y):
+    # Warped there, then moved by the mouse, so that the window under it hears of the pointer
+    # from the device the clicks come from.
+    sway("seat", "seat0", "cursor", "set", str(x - 1), str(y))
+    nudge(1)
+    time.sleep(0.05)
+
+
+def drag(x0, x1, y):
+    # Moved by the mouse itself while the button is down, as a hand would.
+    move_to(x0, y)
+    button(True)
+    for _ in range(x0, x1, 20):
+        nudge(20)
+    button(False)
+
+
+check(wait_for(lambda: [i for i in sway("-t", "get_inputs") if i["name"] == "test mouse"], 20),
+      "sway has the test's keyboard and mouse")
+sway("input", "type:pointer", "accel_profile", "flat")
+
+# The agent, with settings of its own.
+env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(work, "config"))
+agent_out = open(os.path.join(work, "agent.out"), "w+")
+agent_err = open(os.path.join(work, "agent.err"), "w+")
+agent = subprocess.Popen([os.path.join(build, "snaplark")], stdout=agent_out, stderr=agent_err,
+                         env=env)
+
+
+def agent_lines():
+    with open(agent_out.name) as f:
+        return f.read().splitlines()
+
+
+def virtual_keyboard():
+    for path in list_devices():
+        device = InputDevice(path)
+        if device.name == "Snaplark virtual keyboard":
+            return device
+    return None
+
+
+check(wait_for(virtual_keyboard, 20), "the agent made its virtual keyboard")
+check(wait_for(lambda: [i for i in sway("-t", "get_inputs") if i["name"] == "Snaplark virtual keyboard"], 20),
+      "sway has the agent's virtual keyboard")
+
+target_file = os.path.join(work, "target")
+pad = subprocess.Popen([os.path.join(here, "textpad.py"), "copied by snaplark", target_file],
+                       stdout=subprocess.PIPE, text=True)
+places = json.loads(pad.stdout.readline())
+pad_window = wait_for(lambda: next((w for w in windows() if w.get("name") == "textpad"), None), 20)
+check(pad_window is not None, "the GTK window is shown")
+# The window's place on the output: its container's, plus the title bar and border sway draws.
+origin_x = pad_window["rect"]["x"] + pad_window["window_rect"]["x"]
+origin_y = pad_window["rect"]["y"] + pad_window["window_rect"]["y"]
+source, target = places["source"], places["target"]
+source_y = origin_y + source["y"] + source["height"] // 2
+target_y = origin_y + target["y"] + target["height"] // 2
+# From just inside the text area (the frame around it takes no clicks) to its far end.
+left, right = origin_x + source["x"] + 10, origin_x + source["x"] + source["width"] - 10
+
+
+def clipboard():
+    return subprocess.run(["wl-paste", "--no-newline"], capture_output=True, text=True,
+                          timeout=10).stdout
+
+
+subprocess.run(["wl-copy", "nothing yet"], check=True, timeout=10)
+# Plain drag: selects, copies nothing.
+lines = len(agent_lines())
+drag(left, right, source_y)
+check(wait_for(lambda: len(agent_lines()) >= lines + 2, 10), "the agent saw the plain drag")
+time.sleep(0.3)
+check(clipboard() == "nothing yet", "a plain drag copies nothing")
+primary = subprocess.run(["wl-paste", "--primary", "--no-newline"], capture_output=True, text=True, timeout=10).stdout
+check(primary == "copied by snaplark", f"the drag selected the text (primary: {primary!r})")
+
+# Control+drag copies the selection.
+key(e.KEY_LEFTCTRL, True)
+drag(left, right, source_y)
+key(e.KEY_LEFTCTRL, False)
+check(wait_for(lambda: clipboard() == "copied by snaplark", 10),
+      f"Control+drag copies (clipboard: {clipboard()!r})")
+
+# Control+Shift+click pastes, once the test lets go of Shift.
+key(e.KEY_LEFTCTRL, True)
+key(e.KEY_LEFTSHIFT, True)
+move_to(origin_x + target["x"] + 10, target_y)
+button(True)
+button(False)
+time.sleep(0.3)
+check(not os.path.exists(target_file) or open(target_file).read() == "",
+      "nothing is pasted while Shift is still held")
+key(e.KEY_LEFTSHIFT, False)
+key(e.KEY_LEFTCTRL, False)
+check(wait_for(lambda: os.path.exists(target_file) and open(target_file).read() == "copied by snaplark", 10),
+      f"Control+Shift+click pastes once Shift is let go ({open(target_file).read() if os.path.exists(target_file) else None!r})")
+
+# Caps Lock blocks both gestures.
+key(e.KEY_CAPSLOCK, True)
+key(e.KEY_CAPSLOCK, False)
+lines = len(agent_lines())
+key(e.KEY_LEFTCTRL, True)
+key(e.KEY_LEFTSHIFT, True)
+button(True)
+button(False)
+key(e.KEY_LEFTSHIFT, False)
+key(e.KEY_LEFTCTRL, False)
+check(wait_for(lambda: len(agent_lines()) >= lines + 2, 10), "the agent saw the clicks with Caps Lock")
+time.sleep(0.3)
+check(agent_lines()[lines:lines + 2] == ["no modifier keys are pressed"] * 2,
+      f"Caps Lock counts: {agent_lines()[lines:lines + 2]}")
+check(open(target_file).read() == "copied by snaplark", "nothing pasted with Caps Lock on")
+key(e.KEY_CAPSLOCK, True)
+key(e.KEY_CAPSLOCK, False)
+
+device = virtual_keyboard()
+check(device is not None and device.active_keys() == [], "no key of the agent's is left down")
+
+agent.terminate()
+agent.wait(timeout=10)
+pad.kill()
+
+# Without access to the devices, the agent says what is missing and how to grant it (a directory
+# whose one device node the user may not read stands in for /dev/input).
+locked = tempfile.mkdtemp()
+open(os.path.join(locked, "event0"), "w").close()
+os.chmod(os.path.join(locked, "event0"), 0)
+denied = subprocess.run(
+    ["timeout", "3", os.path.join(build, "snaplark"), "--input=evdev"],
+    capture_output=True, text=True,
+    env=dict(os.environ, XDG_RUNTIME_DIR=tempfile.mkdtemp(), QT_QPA_PLATFORM="offscreen",
+             XDG_CONFIG_HOME=tempfile.mkdtemp(), SNAPLARK_INPUT_DIR=locked))
+check("cannot read the input devices" in denied.stderr and "input\" group" in denied.stderr,
+      f"without access the agent explains: {denied.stderr.strip()!r}")
+
+if failures:
+    print("--- agent stdout\n" + "\n".join(agent_lines()[-20:]))
+    print("--- agent stderr\n" + open(agent_err.name).read())
+keyboard.close()
+mouse.close()
+print(f"{failures} checks failed" if failures else "all checks passed")
+sys.exit(1 if failures else 0)
