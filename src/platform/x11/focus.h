@@ -5,7 +5,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/x11/terminal_rule.h"
+#include "platform/terminal_rule.h"
 
 namespace snaplark::platform::x11 {
 

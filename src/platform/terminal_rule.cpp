@@ -1,11 +1,11 @@
-#include "platform/x11/terminal_rule.h"
+#include "platform/terminal_rule.h"
 
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <string>
 
-namespace snaplark::platform::x11 {
+namespace snaplark::platform {
 namespace {
 
 struct KnownTerminal {
@@ -15,7 +15,8 @@ struct KnownTerminal {
 
 // xterm sends ^C for Ctrl+Shift+C as well; urxvt takes Ctrl+Shift as the start of its keycap
 // input mode. Both paste the PRIMARY selection with Shift+Insert.
-constexpr std::array<KnownTerminal, 21> knownTerminals{{
+// X11 WM_CLASS names, and the application ids Wayland terminals give themselves.
+constexpr std::array<KnownTerminal, 28> knownTerminals{{
     {"xterm", TerminalKind::selectionOnly},
     {"uxterm", TerminalKind::selectionOnly},
     {"urxvt", TerminalKind::selectionOnly},
@@ -37,6 +38,13 @@ constexpr std::array<KnownTerminal, 21> knownTerminals{{
     {"qterminal", TerminalKind::shiftChords},
     {"mate-terminal", TerminalKind::shiftChords},
     {"terminology", TerminalKind::shiftChords},
+    {"footclient", TerminalKind::shiftChords},
+    {"org.gnome.terminal", TerminalKind::shiftChords},
+    {"org.gnome.console", TerminalKind::shiftChords},
+    {"org.kde.konsole", TerminalKind::shiftChords},
+    {"com.gexperts.tilix", TerminalKind::shiftChords},
+    {"org.xfce.terminal", TerminalKind::shiftChords},
+    {"com.mitchellh.ghostty", TerminalKind::shiftChords},
 }};
 
 std::string lowered(std::string_view text)
@@ -64,4 +72,4 @@ TerminalKind terminalKindOf(std::string_view instanceName, std::string_view clas
     return byClass != TerminalKind::none ? byClass : kindOfName(instanceName);
 }
 
-}  // namespace snaplark::platform::x11
+}  // namespace snaplark::platform
