@@ -16,6 +16,7 @@
 #include "platform/evdev/devices.h"
 #include "platform/evdev/typist.h"
 #include "platform/evdev/virtual_keyboard.h"
+#include "platform/evdev/wayland_session.h"
 
 namespace snaplark::platform::evdev {
 namespace {
@@ -49,6 +50,12 @@ public:
         }
         watch(timer_);
         refreshWatches();
+        // Without it the chords keep to the C and V positions and know no terminals.
+        session_ = WaylandSession::connect();
+        if (session_) {
+            watch(session_->fileDescriptor());
+            followSession();
+        }
     }
 
     ~Desktop() override
@@ -68,6 +75,7 @@ public:
     {
         std::uint64_t expirations = 0;
         [[maybe_unused]] const auto n = ::read(timer_, &expirations, sizeof expirations);
+        followSession();
         for (const Click& click : devices_.read())
             onClick(click);
         refreshWatches();
@@ -93,7 +101,9 @@ public:
     {
         const auto& e = dynamic_cast<const KeyEvent&>(event);
         if (e.down) {
-            typist_.keyDown(TerminalKind::none, e.key, e.flags, Typist::Clock::now());
+            const TerminalKind kind =
+                session_ ? session_->activeTerminalKind() : TerminalKind::none;
+            typist_.keyDown(kind, e.key, e.flags, Typist::Clock::now());
         } else {
             typist_.keyUp(e.key);
             settleTypist();
@@ -112,6 +122,18 @@ private:
         for (const auto& [monitorMask, handler] : monitors_) {
             if ((monitorMask & mask) != 0) handler(observed);
         }
+    }
+
+    void followSession()
+    {
+        if (!session_) return;
+        session_->dispatch();
+        if (session_->failed()) {
+            ::epoll_ctl(ready_, EPOLL_CTL_DEL, session_->fileDescriptor(), nullptr);
+            session_.reset();
+            return;
+        }
+        if (const auto keys = session_->chordKeys()) typist_.setKeys(*keys);
     }
 
     void settleTypist()
@@ -149,6 +171,7 @@ private:
     Devices devices_;
     VirtualKeyboard keyboard_;
     Typist typist_;
+    std::unique_ptr<WaylandSession> session_;
     int ready_;
     int timer_;
     std::vector<std::string> missing_;

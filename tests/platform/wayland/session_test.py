@@ -190,6 +190,43 @@ check(open(target_file).read() == "copied by snaplark", "nothing pasted with Cap
 key(e.KEY_CAPSLOCK, True)
 key(e.KEY_CAPSLOCK, False)
 
+# Dvorak: the chord's key is the one typing c there, not the C position (which types j).
+sway("input", "type:keyboard", "xkb_layout", "us")
+sway("input", "type:keyboard", "xkb_variant", "dvorak")
+time.sleep(0.5)
+subprocess.run(["wl-copy", "nothing yet"], check=True, timeout=10)
+key(e.KEY_LEFTCTRL, True)
+drag(left, right, source_y)
+key(e.KEY_LEFTCTRL, False)
+check(wait_for(lambda: clipboard() == "copied by snaplark", 10),
+      f"Control+drag copies with a Dvorak keymap (clipboard: {clipboard()!r})")
+sway("input", "type:keyboard", "xkb_variant", "''")
+sway("input", "type:keyboard", "xkb_layout", "us")
+time.sleep(0.5)
+
+# A terminal gets its own copy chord, never Control+C (which would interrupt its program).
+interrupted = os.path.join(work, "interrupted")
+terminal = subprocess.Popen(
+    ["foot", "--title", "terminal", "sh", "-c",
+     f"trap 'echo INT >> {interrupted}' INT; echo 'terminal text here'; while :; do sleep 1; done"],
+    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+foot = wait_for(lambda: next((w for w in windows() if w.get("app_id") == "foot"), None), 20)
+check(foot is not None, "a foot terminal is shown")
+time.sleep(1)
+# Read again once sway has laid the two windows out side by side.
+foot = next(w for w in windows() if w.get("app_id") == "foot")
+fx = foot["rect"]["x"] + foot["window_rect"]["x"]
+fy = foot["rect"]["y"] + foot["window_rect"]["y"]
+subprocess.run(["wl-copy", "nothing yet"], check=True, timeout=10)
+key(e.KEY_LEFTCTRL, True)
+drag(fx + 4, fx + 150, fy + 8)
+key(e.KEY_LEFTCTRL, False)
+check(wait_for(lambda: clipboard().startswith("terminal"), 10),
+      f"Control+drag in foot copies with its own chord (clipboard: {clipboard()!r})")
+time.sleep(0.5)
+check(not os.path.exists(interrupted), "the terminal's program was not interrupted")
+terminal.kill()
+
 device = virtual_keyboard()
 check(device is not None and device.active_keys() == [], "no key of the agent's is left down")
 
