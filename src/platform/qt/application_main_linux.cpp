@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QIcon>
+#include <QPointer>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QWindow>
@@ -79,7 +80,8 @@ std::string sessionLockPath()
 }
 
 // Tells the evdev input whether the pointer is on one of our windows or menus, as the
-// compositor tells Qt with every enter and leave.
+// compositor tells Qt with every enter and leave. A window closed under the pointer hears no
+// leave, so its hiding ends it too.
 class PointerOnOwnSurface final : public QObject {
 public:
     explicit PointerOnOwnSurface(evdev::EvdevDesktop& desktop) : desktop_(desktop)
@@ -90,15 +92,28 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (qobject_cast<QWindow*>(watched) != nullptr) {
-            if (event->type() == QEvent::Enter) desktop_.setPointerOnOwnSurface(true);
-            if (event->type() == QEvent::Leave) desktop_.setPointerOnOwnSurface(false);
+        auto* window = qobject_cast<QWindow*>(watched);
+        if (window == nullptr) return false;
+        switch (event->type()) {
+        case QEvent::Enter:
+            under_ = window;
+            desktop_.setPointerOnOwnSurface(true);
+            break;
+        case QEvent::Leave:
+        case QEvent::Hide:
+            if (under_ == window) {
+                under_ = nullptr;
+                desktop_.setPointerOnOwnSurface(false);
+            }
+            break;
+        default: break;
         }
         return false;
     }
 
 private:
     evdev::EvdevDesktop& desktop_;
+    QPointer<QWindow> under_;
 };
 
 // Qt's own -display option names the display; otherwise DISPLAY does.

@@ -15,6 +15,7 @@ import tempfile
 import time
 
 from evdev import InputDevice, UInput, ecodes as e, list_devices
+from gi.repository import Gio, GLib
 
 build = os.path.abspath(sys.argv[1])
 work = tempfile.mkdtemp()
@@ -94,6 +95,37 @@ def drag(x0, x1, y):
 check(wait_for(lambda: [i for i in sway("-t", "get_inputs") if i["name"] == "test mouse"], 20),
       "sway has the test's keyboard and mouse")
 sway("input", "type:pointer", "accel_profile", "flat")
+
+# A session bus with a StatusNotifierWatcher, where the test itself registers as the tray host
+# (as swaybar, waybar or KDE's panel would).
+bus_daemon = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
+                              stdout=subprocess.PIPE, text=True)
+os.environ["DBUS_SESSION_BUS_ADDRESS"] = bus_daemon.stdout.readline().strip()
+watcher_process = subprocess.Popen(["status-notifier-watcher"], stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL)
+bus = Gio.bus_get_sync(Gio.BusType.SESSION)
+WATCHER = ("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher", "org.kde.StatusNotifierWatcher")
+
+
+def call(name, path, interface, method, args=None, reply=None):
+    return bus.call_sync(name, path, interface, method, args, reply and GLib.VariantType(reply),
+                         Gio.DBusCallFlags.NONE, 5000, None).unpack()
+
+
+def prop(name, path, interface, key):
+    return call(name, path, "org.freedesktop.DBus.Properties", "Get",
+                GLib.Variant("(ss)", (interface, key)), "(v)")[0]
+
+
+def watcher_up():
+    try:
+        call(*WATCHER, "RegisterStatusNotifierHost", GLib.Variant("(s)", (bus.get_unique_name(),)))
+        return prop(*WATCHER, "IsStatusNotifierHostRegistered")
+    except GLib.Error:
+        return False
+
+
+check(wait_for(watcher_up, 20), "a StatusNotifierWatcher with a host runs on the session bus")
 
 # The agent, with settings of its own.
 env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(work, "config"))
@@ -227,6 +259,77 @@ time.sleep(0.5)
 check(not os.path.exists(interrupted), "the terminal's program was not interrupted")
 terminal.kill()
 
+# The tray icon: registered with the watcher, its tool tip and menu entries work over D-Bus.
+def item():
+    items = prop(*WATCHER, "RegisteredStatusNotifierItems")
+    if not items:
+        return None
+    name, _, path = items[0].partition("/")
+    return name, "/" + path if path else "/StatusNotifierItem"
+
+
+check(wait_for(item, 10), "the tray icon is registered with the watcher")
+name, path = item()
+
+
+def tooltip():
+    return prop(name, path, "org.kde.StatusNotifierItem", "ToolTip")[2]
+
+
+check(tooltip() == "Snaplark is active", f"its tool tip: {tooltip()!r}")
+menu_path = prop(name, path, "org.kde.StatusNotifierItem", "Menu")
+
+
+def menu_entry(label):
+    _, layout = call(name, menu_path, "com.canonical.dbusmenu", "GetLayout",
+                     GLib.Variant("(iias)", (0, -1, [])), "(u(ia{sv}av))")
+    for entry_id, props, _ in layout[2]:
+        if props.get("label", "").replace("_", "") == label:
+            return entry_id
+    return None
+
+
+def choose(label):
+    call(name, menu_path, "com.canonical.dbusmenu", "Event",
+         GLib.Variant("(isvu)", (menu_entry(label), "clicked", GLib.Variant("s", ""), 0)))
+
+
+choose("Disable")
+check(wait_for(lambda: tooltip() == "Snaplark is suspended", 5), "Disable from the menu suspends")
+subprocess.run(["wl-copy", "nothing yet"], check=True, timeout=10)
+key(e.KEY_LEFTCTRL, True)
+drag(left, right, source_y)
+key(e.KEY_LEFTCTRL, False)
+time.sleep(0.5)
+check(clipboard() == "nothing yet", "nothing is copied while suspended")
+choose("Disable")
+check(wait_for(lambda: tooltip() == "Snaplark is active", 5), "Disable again resumes")
+
+# Our own window: clicks on it are not gestures, with Control or without.
+choose("About Snaplark")
+about = wait_for(lambda: next((w for w in windows() if w.get("pid") == agent.pid), None), 10)
+check(about is not None, "About opens a window")
+lines = len(agent_lines())
+if about:
+    ax = about["rect"]["x"] + about["rect"]["width"] // 3
+    ay = about["rect"]["y"] + about["rect"]["height"] // 3
+    move_to(ax, ay)
+    time.sleep(0.3)
+    button(True)
+    button(False)
+    key(e.KEY_LEFTCTRL, True)
+    button(True)
+    button(False)
+    key(e.KEY_LEFTCTRL, False)
+    time.sleep(0.5)
+    sway(f"[pid={agent.pid}]", "kill")
+check(agent_lines()[lines:] == [], f"clicks on our window are no gestures: {agent_lines()[lines:]}")
+move_to(left, source_y)
+lines = len(agent_lines())
+button(True)
+button(False)
+check(wait_for(lambda: len(agent_lines()) >= lines + 2, 5), "clicks elsewhere count again")
+
 device = virtual_keyboard()
 check(device is not None and device.active_keys() == [], "no key of the agent's is left down")
 
@@ -252,5 +355,7 @@ if failures:
     print("--- agent stderr\n" + open(agent_err.name).read())
 keyboard.close()
 mouse.close()
+watcher_process.kill()
+bus_daemon.kill()
 print(f"{failures} checks failed" if failures else "all checks passed")
 sys.exit(1 if failures else 0)
