@@ -9,6 +9,8 @@ for tool in Xvfb xdotool; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
 
+# These tests are about X11, whatever session runs them.
+unset WAYLAND_DISPLAY XDG_SESSION_TYPE
 work=$(mktemp -d)
 export XDG_CONFIG_HOME=$work/config
 export XDG_RUNTIME_DIR=$work/runtime
