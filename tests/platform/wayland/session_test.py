@@ -222,6 +222,21 @@ check(open(target_file).read() == "copied by snaplark", "nothing pasted with Cap
 key(e.KEY_CAPSLOCK, True)
 key(e.KEY_CAPSLOCK, False)
 
+# A keyboard plugged in while the agent runs counts as soon as it is there.
+late = UInput({e.EV_KEY: [e.KEY_RIGHTCTRL, e.KEY_B]}, name="late keyboard")
+time.sleep(1)
+lines = len(agent_lines())
+late.write(e.EV_KEY, e.KEY_RIGHTCTRL, 1)
+late.syn()
+move_to(origin_x + target["x"] + 10, target_y)
+button(True)
+button(False)
+late.write(e.EV_KEY, e.KEY_RIGHTCTRL, 0)
+late.syn()
+check(wait_for(lambda: agent_lines()[lines:] == ["Command key is pressed"] * 2, 5),
+      f"a keyboard plugged in later counts: {agent_lines()[lines:]}")
+late.close()
+
 # Dvorak: the chord's key is the one typing c there, not the C position (which types j).
 sway("input", "type:keyboard", "xkb_layout", "us")
 sway("input", "type:keyboard", "xkb_variant", "dvorak")
