@@ -26,11 +26,25 @@ constexpr std::array<ModifierKey, 8> modifierKeys{{
 constexpr int released = 0;
 constexpr int pressed = 1;
 
+// The only keys kept: the modifiers, Caps Lock and the left button. What else is typed is read
+// (the device gives it) and dropped at once.
+KeyBits trackedKeys()
+{
+    KeyBits keys;
+    for (const ModifierKey& key : modifierKeys)
+        keys.set(key.code);
+    keys.set(KEY_CAPSLOCK);
+    keys.set(BTN_LEFT);
+    return keys;
+}
+
+const KeyBits tracked = trackedKeys();
+
 }  // namespace
 
 void SeatState::added(int device, const KeyBits& down, std::optional<bool> capsLockLed)
 {
-    devices_[device] = Device{down, false};
+    devices_[device] = Device{down & tracked, false};
     // The compositor lights the LED on every keyboard that has one.
     if (capsLockLed) capsLock_ = *capsLockLed;
 }
@@ -44,7 +58,7 @@ void SeatState::resync(int device, const KeyBits& down, std::optional<bool> caps
 {
     const auto found = devices_.find(device);
     if (found == devices_.end()) return;
-    found->second.down = down;
+    found->second.down = down & tracked;
     found->second.dropping = false;
     if (capsLockLed) capsLock_ = *capsLockLed;
 }
@@ -73,7 +87,7 @@ SeatState::Outcome SeatState::handle(int device, const InputEvent& event)
     if (event.type != EV_KEY || (event.value != pressed && event.value != released)) {
         return outcome;
     }
-    if (event.code >= d.down.size()) return outcome;
+    if (event.code >= d.down.size() || !tracked.test(event.code)) return outcome;
     const bool press = event.value == pressed;
     // The kernel never repeats a press; a second one means this state missed the release.
     if (event.code == KEY_CAPSLOCK && press && !d.down.test(KEY_CAPSLOCK)) capsLock_ = !capsLock_;

@@ -76,10 +76,13 @@ bool Observer::start(std::uint32_t ownClient, std::uint32_t typist, std::uint8_t
     range.delivered_events.last = buttonRelease;
     range.core_requests.first = noOperation;
     range.core_requests.last = noOperation;
-    range.ext_requests.major.first = xtest;
-    range.ext_requests.major.last = xtest;
-    range.ext_requests.minor.first = fakeInput;
-    range.ext_requests.minor.last = fakeInput;
+    // Without XTEST nothing is typed, and an extension range must name a real extension.
+    if (xtest != 0) {
+        range.ext_requests.major.first = xtest;
+        range.ext_requests.major.last = xtest;
+        range.ext_requests.minor.first = fakeInput;
+        range.ext_requests.minor.last = fakeInput;
+    }
     const xcb_record_client_spec_t clients[] = {ownClient, typist};
     xcb_generic_error_t* error = xcb_request_check(
         c, xcb_record_create_context_checked(c, context_, 0, 2, 1, clients, &range));
