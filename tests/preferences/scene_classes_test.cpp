@@ -74,16 +74,6 @@ TEST(SceneClasses, TheStoryboardFindsEveryClassByName)
               classes.makeWindowController("MyWindowController"));
 }
 
-TEST(SceneClasses, PlaceholderKeepsItsRepresentedObject)
-{
-    ViewController placeholder;
-    EXPECT_FALSE(placeholder.representedObject().has_value());
-    placeholder.setRepresentedObject(std::string("document"));
-    EXPECT_EQ(std::any_cast<std::string>(placeholder.representedObject()), "document");
-    placeholder.setRepresentedObject(std::any());
-    EXPECT_FALSE(placeholder.representedObject().has_value());
-}
-
 TEST(MyViewController, OpensShowingTheStoreAndWritesOnlyTheClickedKey)
 {
     MapDefaults store;
@@ -118,17 +108,6 @@ TEST(MyViewController, UnconnectedOutletsWriteNothing)
     view.onClickedPaste(nullptr);
     EXPECT_TRUE(store.values.empty());
     EXPECT_TRUE(view.boolEnableCopy);
-}
-
-TEST(MyViewController, OutletsDoNotKeepTheCheckboxesAlive)
-{
-    MapDefaults store;
-    MyViewController view(store);
-    auto copy = std::make_shared<Checkbox>();
-    view.connectOutlet("btnCopy", copy);
-    EXPECT_EQ(view.btnCopy(), copy);
-    copy.reset();
-    EXPECT_EQ(view.btnCopy(), nullptr);
 }
 
 }  // namespace

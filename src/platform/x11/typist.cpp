@@ -221,6 +221,7 @@ void Typist::keyUp(VirtualKeyCode key)
     // Give back only what the user still holds: a key with a release besides this chord's own was
     // let go meanwhile (a new press of it is the user's and needs no help).
     std::vector<RawKey> seen = takeRawKeys();
+    if (beforeGiveBack_) beforeGiveBack_();
     std::vector<KeyCode> restored;
     for (KeyCode k : pending.released) {
         const auto releases = std::count_if(

@@ -2,6 +2,7 @@
 
 #include <X11/Xlib.h>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -28,6 +29,9 @@ public:
     // Handles the events that reached the connection; the main loop calls it whenever the
     // connection is readable, so that nothing piles up there.
     void takeEvents();
+    // For tests: runs between the key-up's look at what the user let go and the give-back, the
+    // moment a let-go would otherwise slip through.
+    void setBeforeGiveBack(std::function<void()> hook) { beforeGiveBack_ = std::move(hook); }
 
 private:
     // What a key-down changed, so that its key-up can undo exactly that.
@@ -69,6 +73,7 @@ private:
     TerminalKinds kinds_;
     int lastGroup_ = 0;
     std::optional<PendingChord> pending_;
+    std::function<void()> beforeGiveBack_;
 };
 
 }  // namespace snaplark::platform::x11

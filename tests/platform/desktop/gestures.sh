@@ -92,11 +92,34 @@ wait_until "the menu to close" 10 test -z "$(menu_open)"
 xdotool mousemove 512 700 mousemove --window "$icon" 11 11 click 2
 wait_until "onClickedMenuBar" 10 has_lines "$out" 1 "onClickedMenuBar"
 sync_recorder
+caps_lock() { xset q | grep -o -E "Caps Lock: +(on|off)" | grep -o -E "on|off"; }
+[ "$(caps_lock)" = on ] || fail "Caps Lock not locked again after the chord"
 xdotool key Caps_Lock
 [ "$(grep -c "^keypress c " "$rec")" = $((copies + 1)) ] || fail "the status button's copy"
 [ "$(tail -n +$((before + 1)) "$out")" = "onClickedMenuBar" ] || fail "clicks on the icon were observed"
 last_copy=$(grep "^keypress c " "$rec" | tail -n 1)
 [ "$last_copy" = "keypress c state=0x4" ] || fail "Caps Lock rode along: $last_copy"
 [ "$(keys_down)" = "down" ] || fail "keys left down: $(keys_down)"
+
+# The maps change while the agent runs. Left-handed: the physical button 3 (Control held) is the
+# primary one, and the physical button 1 (Shift held) makes no line.
+xmodmap -e "pointer = 3 2 1" 2>/dev/null
+sleep 0.3
+before=$(wc -l <"$out")
+xdotool mousemove 200 200 keydown shift mousedown 1 mouseup 1 keyup shift \
+  keydown ctrl mousedown 3 mouseup 3 keyup ctrl
+wait_until "the left-handed lines" 10 test "$(wc -l <"$out")" -ge $((before + 2))
+sleep 0.3
+[ "$(tail -n +$((before + 1)) "$out")" = "Command key is pressed"$'\n'"Command key is pressed" ] ||
+  fail "left-handed: $(tail -n +$((before + 1)) "$out")"
+xmodmap -e "pointer = 1 2 3" 2>/dev/null
+# Super moved from Mod4 to Mod3 (empty until then): still read as Control, by its key.
+xmodmap -e "remove mod4 = Super_L" -e "add mod3 = Super_L"
+sleep 0.3
+before=$(wc -l <"$out")
+xdotool keydown super mousedown 1 mouseup 1 keyup super
+wait_until "the remapped lines" 10 test "$(wc -l <"$out")" -ge $((before + 2))
+[ "$(tail -n 1 "$out")" = "control key is pressed" ] || fail "after the remap: $(tail -n 1 "$out")"
+xmodmap -e "remove mod3 = Super_L" -e "add mod4 = Super_L"
 stop_agent
 echo "ok"

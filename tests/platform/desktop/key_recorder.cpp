@@ -78,6 +78,7 @@ int main(int argc, char** argv)
     bool keymap = false;
     bool raw = false;
     int lockGroup = -1;
+    bool child = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--class") == 0 && i + 1 < argc)
             className = argv[++i];
@@ -88,6 +89,8 @@ int main(int argc, char** argv)
             keymap = true;
         else if (std::strcmp(argv[i], "--raw") == 0)
             raw = true;
+        else if (std::strcmp(argv[i], "--child") == 0)
+            child = true;
         else if (std::strcmp(argv[i], "--lock-group") == 0 && i + 1 < argc)
             lockGroup = std::atoi(argv[++i]);
     }
@@ -129,7 +132,17 @@ int main(int argc, char** argv)
         XNextEvent(display, &event);
         if (event.type == MapNotify) break;
     }
-    XSetInputFocus(display, window, RevertToPointerRoot, CurrentTime);
+    // With --child the focus goes to a window inside it that has no WM_CLASS of its own, as in
+    // toolkits that focus an inner window.
+    Window focus = window;
+    if (child) {
+        focus = XCreateSimpleWindow(display, window, 0, 0, 300, 200, 0, 0,
+                                    WhitePixel(display, DefaultScreen(display)));
+        XSelectInput(display, focus, KeyPressMask | KeyReleaseMask);
+        XMapWindow(display, focus);
+        XSync(display, False);
+    }
+    XSetInputFocus(display, focus, RevertToPointerRoot, CurrentTime);
     XSync(display, False);
     std::printf("ready 0x%lx\n", window);
     std::fflush(stdout);

@@ -108,9 +108,10 @@ tray_icon() {
   return 1
 }
 
-# start_recorder [CLASS]: a client window that takes the focus and logs the keys it receives.
+# start_recorder [CLASS [OPTIONS]]: a client window that takes the focus and logs the keys it
+# receives.
 start_recorder() {
-  "$recorder" --class "${1:-KeyRecorder}" --at 100 100 >"$work/recorder.out" 2>"$work/recorder.err" &
+  "$recorder" --class "${1:-KeyRecorder}" --at 100 100 "${@:2}" >"$work/recorder.out" 2>"$work/recorder.err" &
   started+=($!)
   wait_until "the key recorder" 10 grep -q '^ready' "$work/recorder.out"
 }

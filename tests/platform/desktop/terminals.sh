@@ -27,6 +27,13 @@ gesture
 grep -q -E "^keypress [cv] " "$rec" && fail "xterm got C or V"
 [ "$(count_lines "$rec" "keypress Insert state=0x1")" = 1 ] || fail "xterm paste"
 
+# Focus on an inner window without WM_CLASS: the terminal is found by walking up to its parent.
+stop_recorder
+start_recorder XTerm --child
+gesture
+grep -q -E "^keypress [cv] " "$rec" && fail "xterm's inner window got C or V"
+[ "$(count_lines "$rec" "keypress Insert state=0x1")" = 1 ] || fail "xterm's inner window: paste"
+
 # The same window renamed: the agent's kept answer for it is dropped.
 xdotool set_window --classname gnome-terminal --class Gnome-terminal "$(awk '/^ready/ {print $2}' "$rec")"
 gesture

@@ -295,13 +295,25 @@ check(tooltip() == "Snaplark is active", f"its tool tip: {tooltip()!r}")
 menu_path = prop(name, path, "org.kde.StatusNotifierItem", "Menu")
 
 
-def menu_entry(label):
+def menu_entries():
     _, layout = call(name, menu_path, "com.canonical.dbusmenu", "GetLayout",
                      GLib.Variant("(iias)", (0, -1, [])), "(u(ia{sv}av))")
-    for entry_id, props, _ in layout[2]:
-        if props.get("label", "").replace("_", "") == label:
-            return entry_id
-    return None
+    return {props.get("label", "").replace("_", ""): (entry_id, props)
+            for entry_id, props, _ in layout[2]}
+
+
+def menu_entry(label):
+    return menu_entries().get(label, (None, None))[0]
+
+
+# The schedule's entries are drawn with check marks, "Indefinitely" checked.
+marks = {label: (props.get("toggle-type"), props.get("toggle-state"))
+         for label, (_, props) in menu_entries().items()
+         if label in ("Disable", "Indefinitely", "1 Hour", "3 Hour", "6 Hour", "10 Hour")}
+check(marks == {"Disable": ("checkmark", 0), "Indefinitely": ("checkmark", 1),
+                "1 Hour": ("checkmark", 0), "3 Hour": ("checkmark", 0),
+                "6 Hour": ("checkmark", 0), "10 Hour": ("checkmark", 0)},
+      f"the schedule's check marks: {marks}")
 
 
 def choose(label):
