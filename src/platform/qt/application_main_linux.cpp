@@ -202,8 +202,8 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
         std::cerr << "snaplark: " << missing << '\n';
     }
 
-    QSocketNotifier xEvents(desktop->fileDescriptor(), QSocketNotifier::Read);
-    QObject::connect(&xEvents, &QSocketNotifier::activated, [desktop] { desktop->dispatch(); });
+    QSocketNotifier inputEvents(desktop->fileDescriptor(), QSocketNotifier::Read);
+    QObject::connect(&inputEvents, &QSocketNotifier::activated, [desktop] { desktop->dispatch(); });
     std::unique_ptr<qt::OwnWindowRects> ownWindowRects;
     std::unique_ptr<PointerOnOwnSurface> pointerOnOwnSurface;
     if (x11Desktop) {
