@@ -67,7 +67,7 @@ start_pad() {
   PAD_PID=$!
   WINE_SESSION_PIDS="$PAD_PID $WINE_SESSION_PIDS"
   wait_for 30 "the test pad starts" grep -q '^ready' "$WINE_SESSION_DIR/pad.log"
-  wait_for 10 "the test pad's window is mapped" xwininfo -name "Snaplark test pad"
+  wait_for 30 "the test pad's window is mapped" xwininfo -name "Snaplark test pad"
   # Where the window manager has put it, once it stays there.
   local geometry="" previous=none deadline=$((SECONDS + 10))
   while [ "$geometry" != "$previous" ]; do
