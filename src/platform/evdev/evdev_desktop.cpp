@@ -101,9 +101,7 @@ public:
     {
         const auto& e = dynamic_cast<const KeyEvent&>(event);
         if (e.down) {
-            const TerminalKind kind =
-                session_ ? session_->activeTerminalKind() : TerminalKind::none;
-            typist_.keyDown(kind, e.key, e.flags, Typist::Clock::now());
+            typist_.keyDown(e.key, e.flags, Typist::Clock::now());
         } else {
             typist_.keyUp(e.key);
             settleTypist();
@@ -139,7 +137,8 @@ private:
     void settleTypist()
     {
         const auto now = Typist::Clock::now();
-        for (const std::string& line : typist_.update(devices_.seat().flags(), now)) {
+        const TerminalKind kind = session_ ? session_->activeTerminalKind() : TerminalKind::none;
+        for (const std::string& line : typist_.update(devices_.seat().flags(), kind, now)) {
             std::cerr << "snaplark: " << line << '\n';
         }
         itimerspec when{};

@@ -22,11 +22,9 @@ ModifierFlags foreignModifiers(const Chord& chord, ModifierFlags seat)
 
 }  // namespace
 
-void Typist::keyDown(TerminalKind kind, VirtualKeyCode key, ModifierFlags flags,
-                     Clock::time_point now)
+void Typist::keyDown(VirtualKeyCode key, ModifierFlags flags, Clock::time_point now)
 {
-    const Chord chord = chordFor(kind, key, flags);
-    if (!chord.skip) pending_.push_back({chord, now, false});
+    pending_.push_back({key, flags, now, false});
 }
 
 void Typist::keyUp(VirtualKeyCode /*key*/)
@@ -35,15 +33,19 @@ void Typist::keyUp(VirtualKeyCode /*key*/)
     if (!pending_.empty()) pending_.back().complete = true;
 }
 
-std::vector<std::string> Typist::update(ModifierFlags seatFlags, Clock::time_point now)
+std::vector<std::string> Typist::update(ModifierFlags seatFlags, TerminalKind kind,
+                                        Clock::time_point now)
 {
     std::vector<std::string> dropped;
     while (!pending_.empty() && pending_.front().complete) {
         const Pending& first = pending_.front();
-        if (foreignModifiers(first.chord, seatFlags) == 0) {
-            type(first.chord);
+        const Chord chord = chordFor(kind, first.key, first.flags);
+        if (chord.skip) {
+            // Nothing to type in this window.
+        } else if (foreignModifiers(chord, seatFlags) == 0) {
+            type(chord);
         } else if (now - first.since >= patience) {
-            dropped.emplace_back(first.chord.key == ChordKey::c
+            dropped.emplace_back(chord.key == ChordKey::c
                                      ? "copy not typed: other modifiers were still held"
                                      : "paste not typed: other modifiers were still held");
         } else {

@@ -36,19 +36,22 @@ public:
     Typist(KeySink& sink, ChordKeys keys) : sink_(sink), keys_(keys) {}
 
     void setKeys(ChordKeys keys) { keys_ = keys; }
-    void keyDown(TerminalKind kind, VirtualKeyCode key, ModifierFlags flags, Clock::time_point now);
+    void keyDown(VirtualKeyCode key, ModifierFlags flags, Clock::time_point now);
     // The chord is typed whole (its key-down and key-up) once it is ready.
     void keyUp(VirtualKeyCode key);
 
-    // Types the chords now ready, given the modifiers the seat holds; drops those that waited
-    // too long and returns a line about each.
-    std::vector<std::string> update(ModifierFlags seatFlags, Clock::time_point now);
+    // Types the chords now ready, given the modifiers the seat holds and the kind of the active
+    // window (known only now: the click that made a chord may also have just activated that
+    // window); drops those that waited too long and returns a line about each.
+    std::vector<std::string> update(ModifierFlags seatFlags, TerminalKind kind,
+                                    Clock::time_point now);
     // When update() must run again even if the seat does not change.
     std::optional<Clock::time_point> deadline() const;
 
 private:
     struct Pending {
-        Chord chord;
+        VirtualKeyCode key;
+        ModifierFlags flags;
         Clock::time_point since;
         bool complete = false;
     };

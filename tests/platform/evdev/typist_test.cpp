@@ -64,11 +64,13 @@ TEST_P(Timing, TypesWhenTheSeatAllows)
     Recorder recorder;
     Typist typist(recorder, {KEY_C, KEY_V});
     const Clock::time_point start{};
-    typist.keyDown(c.kind, c.key, command, start);
+    typist.keyDown(c.key, command, start);
     typist.keyUp(c.key);
     std::size_t dropped = 0;
-    for (const Step& step : c.seat)
-        dropped += typist.update(step.seat, start + std::chrono::milliseconds(step.atMs)).size();
+    for (const Step& step : c.seat) {
+        const auto at = start + std::chrono::milliseconds(step.atMs);
+        dropped += typist.update(step.seat, c.kind, at).size();
+    }
     EXPECT_EQ(recorder.text, c.typed);
     EXPECT_EQ(dropped, c.dropped);
     EXPECT_FALSE(typist.deadline().has_value()) << "a chord is still waiting";
@@ -136,16 +138,31 @@ TEST(Typist, ChordsKeepTheirOrderAndTheKeymapsKeys)
     Recorder recorder;
     Typist typist(recorder, {KEY_I, KEY_V});
     const Clock::time_point start{};
-    typist.keyDown(TerminalKind::none, pasteKey, command, start);
+    typist.keyDown(pasteKey, command, start);
     typist.keyUp(pasteKey);
-    typist.keyDown(TerminalKind::none, copyKey, command, start + 10ms);
+    typist.keyDown(copyKey, command, start + 10ms);
     typist.keyUp(copyKey);
-    typist.update(command | shift, start + 20ms);
+    typist.update(command | shift, TerminalKind::none, start + 20ms);
     EXPECT_EQ(recorder.text, "");
     ASSERT_TRUE(typist.deadline().has_value());
     EXPECT_EQ(*typist.deadline(), start + Typist::patience);
-    typist.update(command, start + 30ms);
+    typist.update(command, TerminalKind::none, start + 30ms);
     EXPECT_EQ(recorder.text, "+ctrl +v -v -ctrl +ctrl +i -i -ctrl ");
+}
+
+// The window a click activates is known a moment after the click: the chord is chosen when it is
+// typed, not when it was asked for.
+TEST(Typist, ChoosesTheChordForTheWindowActiveWhenItTypes)
+{
+    Recorder recorder;
+    Typist typist(recorder, {KEY_C, KEY_V});
+    const Clock::time_point start{};
+    typist.keyDown(pasteKey, command, start);
+    typist.keyUp(pasteKey);
+    typist.update(command | shift, TerminalKind::none, start);
+    typist.update(command, TerminalKind::selectionOnly, start + 50ms);
+    typist.update(0, TerminalKind::selectionOnly, start + 60ms);
+    EXPECT_EQ(recorder.text, "+shift +insert -insert -shift ");
 }
 
 }  // namespace
