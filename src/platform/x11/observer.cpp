@@ -16,8 +16,6 @@
 namespace snaplark::platform::x11 {
 namespace {
 
-constexpr std::uint8_t keyPress = 2;
-constexpr std::uint8_t keyRelease = 3;
 constexpr std::uint8_t buttonPress = 4;
 constexpr std::uint8_t buttonRelease = 5;
 constexpr std::uint8_t fakeInput = 2;      // XTEST's request
@@ -66,7 +64,7 @@ bool Observer::start(std::uint32_t ownClient, std::uint32_t typist, std::uint8_t
     xcb_connection_t* c = data_;
     context_ = xcb_generate_id(c);
     typist_ = typist;
-    xtest_ = xtest;
+    trail_ = ChordTrail(xtest);
     // Device events of every client, deliveries of button events to our own client, and the
     // typist's keystrokes and end-of-chord marks.
     xcb_record_range_t range{};
@@ -137,40 +135,13 @@ void Observer::wake()
     [[maybe_unused]] const auto n = ::write(wakeUp_, &one, sizeof one);
 }
 
-// The typist lets go of modifiers the user holds for a chord and gives them back after it; a
-// button event in between reads them from `letGo`. Its own presses and their releases don't count.
-void Observer::typed(const std::uint8_t* request, int length)
-{
-    if (length >= 4 && request[0] == noOperation) {
-        pressedByUs_.reset();
-        letGo_.reset();
-        return;
-    }
-    if (length < 8 || request[0] != xtest_ || request[1] != fakeInput) return;
-    const std::uint8_t type = request[4];
-    const std::uint8_t key = request[5];
-    if (type == keyPress) {
-        if (letGo_.test(key)) {
-            letGo_.reset(key);
-        } else {
-            pressedByUs_.set(key);
-        }
-    } else if (type == keyRelease) {
-        if (pressedByUs_.test(key)) {
-            pressedByUs_.reset(key);
-        } else {
-            letGo_.set(key);
-        }
-    }
-}
-
 bool Observer::parse(const std::uint8_t* raw)
 {
     const auto* reply = reinterpret_cast<const xcb_record_enable_context_reply_t*>(raw);
     const std::uint8_t* data = xcb_record_enable_context_data(reply);
     const int length = xcb_record_enable_context_data_length(reply);
     if (reply->category == XRecordFromClient && reply->xid_base == typist_) {
-        typed(data, length);
+        trail_.requests(data, length);
         return false;
     }
     if (reply->category != XRecordFromServer) return false;
@@ -183,7 +154,8 @@ bool Observer::parse(const std::uint8_t* raw)
         if (type != buttonPress && type != buttonRelease) continue;
         if (device) {
             clicks_.recorded(
-                {type == buttonPress, e.detail, e.time, e.state, e.rootX, e.rootY, letGo_}, now);
+                {type == buttonPress, e.detail, e.time, e.state, e.rootX, e.rootY, trail_.letGo()},
+                now);
         } else if (e.event != e.root) {
             // A delivery to our own client; one on the root window is not a click in a window.
             clicks_.deliveredToUs(type == buttonPress, e.time);

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/x11/chord_trail.h"
 #include "platform/x11/own_windows.h"
 
 namespace snaplark::platform::x11 {
@@ -47,7 +48,6 @@ private:
     void read();
     // One reply of the recorded stream; true when it may have been cut short.
     bool parse(const std::uint8_t* reply);
-    void typed(const std::uint8_t* request, int length);
     void wake();
 
     xcb_connection_t* data_;
@@ -59,9 +59,7 @@ private:
     OwnClicks clicks_;
     std::vector<ButtonEvent> settled_;
     std::uint32_t typist_ = 0;
-    std::uint8_t xtest_ = 0;
-    std::bitset<256> pressedByUs_;  // read and written by the reader thread only
-    std::bitset<256> letGo_;
+    ChordTrail trail_{0};  // read and written by the reader thread only
     std::atomic<bool> remapped_{false};
     std::atomic<bool> stopping_{false};
     std::atomic<bool> lost_{false};
