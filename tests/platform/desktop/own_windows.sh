@@ -2,9 +2,9 @@
 # Clicks in the agent's own menu, dialogs and windows are not gestures, however fast they come and
 # whatever a window manager does with them first: no line, no chord. A drag across the edge of
 # our window goes with its press. Run without and then with a window manager.
-# SNAPLARK_ROUNDS sets the rounds (default 50); SNAPLARK_COUNT_ONLY=1 reports instead of failing.
+# SNAPLARK_ROUNDS sets the rounds (default 30); SNAPLARK_COUNT_ONLY=1 reports instead of failing.
 source "$(dirname "$0")/lib.sh"
-rounds=${SNAPLARK_ROUNDS:-50}
+rounds=${SNAPLARK_ROUNDS:-30}
 ABOUT=8 PREFERENCE=7
 start_x
 start_tray
