@@ -7,8 +7,6 @@ namespace {
 
 constexpr std::uint8_t keyPress = 2;
 constexpr std::uint8_t keyRelease = 3;
-constexpr std::uint8_t fakeInput = 2;      // XTEST's request
-constexpr std::uint8_t noOperation = 127;  // the typist's end-of-chord mark
 
 }  // namespace
 

@@ -11,6 +11,10 @@ namespace snaplark::platform::x11 {
 // several to a recorded reply.
 class ChordTrail {
 public:
+    // The requests followed: XTEST's FakeInput (its minor opcode) and the core NoOperation.
+    static constexpr std::uint8_t fakeInput = 2;
+    static constexpr std::uint8_t noOperation = 127;
+
     explicit ChordTrail(std::uint8_t xtestOpcode) : xtest_(xtestOpcode) {}
 
     // The requests of one recorded reply, each as sent (length in 4-byte units at offset 2).

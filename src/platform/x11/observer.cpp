@@ -18,8 +18,6 @@ namespace {
 
 constexpr std::uint8_t buttonPress = 4;
 constexpr std::uint8_t buttonRelease = 5;
-constexpr std::uint8_t fakeInput = 2;      // XTEST's request
-constexpr std::uint8_t noOperation = 127;  // the typist's end-of-chord mark
 // The server cuts the recorded stream into replies of at most this much data.
 constexpr int recordBufferSize = 1024;
 constexpr int eventSize = 32;
@@ -72,14 +70,14 @@ bool Observer::start(std::uint32_t ownClient, std::uint32_t typist, std::uint8_t
     range.device_events.last = buttonRelease;
     range.delivered_events.first = buttonPress;
     range.delivered_events.last = buttonRelease;
-    range.core_requests.first = noOperation;
-    range.core_requests.last = noOperation;
+    range.core_requests.first = ChordTrail::noOperation;
+    range.core_requests.last = ChordTrail::noOperation;
     // Without XTEST nothing is typed, and an extension range must name a real extension.
     if (xtest != 0) {
         range.ext_requests.major.first = xtest;
         range.ext_requests.major.last = xtest;
-        range.ext_requests.minor.first = fakeInput;
-        range.ext_requests.minor.last = fakeInput;
+        range.ext_requests.minor.first = ChordTrail::fakeInput;
+        range.ext_requests.minor.last = ChordTrail::fakeInput;
     }
     const xcb_record_client_spec_t clients[] = {ownClient, typist};
     xcb_generic_error_t* error = xcb_request_check(
