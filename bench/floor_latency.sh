@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Reaction latency of the agent against the floor (bench/floor: RECORD + XTEST, nothing else) and
-# the peer a Linux user would otherwise script (xbindkeys running xdotool), in one private Xvfb,
+# Reaction latency of the agent against the floor (bench/floor: RECORD + XTEST, nothing else), the
+# floor with the one batch of looks a chord needs (bench/floor --look), and the peer a Linux user would otherwise script (xbindkeys running xdotool), in one private Xvfb,
 # interleaved in rounds so that all three see the same machine. Prints a Markdown table with the
 # median, p90 and p99 of each and the ratios, and the agent's CPU time per 1,000 plain clicks.
 #   bench/floor_latency.sh [BUILD_DIR] [ROUNDS] [GESTURES_PER_ROUND]   (defaults: build, 5, 100)
@@ -35,6 +35,13 @@ for ((round = 1; round <= rounds; round++)); do
   measure floor
   kill "$floor"; wait "$floor" 2>/dev/null || true
 
+  "$bin/floor" --look >"$work/looking.out" 2>&1 &
+  floor=$!
+  started+=($floor)
+  wait_until "the floor program with looks" 10 grep -q ready "$work/looking.out"
+  measure looking
+  kill "$floor"; wait "$floor" 2>/dev/null || true
+
   start_agent
   measure agent
   stop_agent
@@ -65,6 +72,7 @@ stats() {  # stats FILE: median p90 p99 count
     printf "%.0f %.0f %.0f %d\n", v[int(0.5 * (NR - 1)) + 1], v[int(0.9 * (NR - 1)) + 1], v[int(0.99 * (NR - 1)) + 1], NR }'
 }
 read -r fm f90 f99 fn < <(stats "$work/floor.samples")
+read -r lm l90 l99 ln < <(stats "$work/looking.samples")
 read -r am a90 a99 an < <(stats "$work/agent.samples")
 read -r pm p90 p99 pn < <(stats "$work/peer.samples")
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", a / b }'; }
@@ -72,9 +80,10 @@ cat <<TABLE
 | program | gestures | median | p90 | p99 |
 |---|---|---|---|---|
 | floor (RECORD + XTEST only) | $fn | $fm µs | $f90 µs | $f99 µs |
+| floor + one batch of looks | $ln | $lm µs | $l90 µs | $l99 µs |
 | Snaplark | $an | $am µs | $a90 µs | $a99 µs |
 | xbindkeys + xdotool | $pn | $pm µs | $p90 µs | $p99 µs |
 
-agent / floor at the median: $(ratio "$am" "$fm")×, at p99: $(ratio "$a99" "$f99")×; peer / agent at the median: $(ratio "$pm" "$am")×.
+agent / floor at the median: $(ratio "$am" "$fm")× (floor with looks / floor: $(ratio "$lm" "$fm")×), at p99: $(ratio "$a99" "$f99")×; peer / agent at the median: $(ratio "$pm" "$am")×.
 Agent CPU time per 1,000 plain clicks: $cpu_per_1000.
 TABLE
