@@ -1,68 +1,95 @@
 #!/usr/bin/env bash
-# The settings file as other programs and people leave it: hand-edited values, a file that cannot
-# be parsed (reported once, read as holding nothing, kept aside when a click writes a new one).
+# The settings file as other programs and people leave it: hand-edited values, changes while the
+# agent runs, a file that cannot be parsed; and, run as an unprivileged user, a file it may not
+# read and a folder it may not write.
 source "$(dirname "$0")/lib.sh"
 start_x
 start_tray
-settings=$XDG_CONFIG_HOME/Snaplark/Snaplark.conf
-mkdir -p "$(dirname "$settings")"
-
-gesture() {
-  local before
-  before=$(wc -l <"$agent_out")
-  xdotool mousemove 200 200 keydown ctrl mousedown 1 mouseup 1 keyup ctrl
-  xdotool keydown ctrl keydown shift mousedown 1 mouseup 1 keyup shift keyup ctrl
-  wait_until "the gestures' lines" 10 test "$(wc -l <"$agent_out")" -ge $((before + 4))
-  sync_recorder
+both() {
+  gesture ctrl
+  gesture ctrl shift
 }
-copies() { count_lines "$work/recorder.out" "keypress c state=0x4"; }
-pastes() { count_lines "$work/recorder.out" "keypress v state=0x4"; }
+expect() { [ "$(typed "c state=0x4")/$(typed "v state=0x4")" = "$1" ] || fail "$2: not $1 copies/pastes"; }
 
-# Hand-edited: "no" is false, "YES" is true.
+# Hand-edited ("no" is false, "YES" true), then changed by other programs while the agent runs:
+# the next gesture follows the file.
 printf '[General]\nboolEnableCopy=no\nboolEnablePaste=YES\n' >"$settings"
 start_agent
 start_recorder
-gesture
-[ "$(copies)/$(pastes)" = "0/1" ] || fail "hand-edited values: copies/pastes $(copies)/$(pastes)"
-stop_agent
-stop_recorder
-
-# Changed by another program while the agent runs: the next gesture follows the file.
-start_agent
-start_recorder
+both
+expect 0/1 "hand-edited values"
 printf '[General]\nboolEnableCopy=true\nboolEnablePaste=false\n' >"$settings"
-gesture
-[ "$(copies)/$(pastes)" = "1/0" ] || fail "after an outside change: copies/pastes $(copies)/$(pastes)"
-# An editor that saves by renaming a new file over the old one, and a file taken away: the
-# agent keeps what it read only as long as nothing in the folder changed.
+both
+expect 1/1 "after an outside change"
+# An editor that saves by renaming a new file over the old one, a file taken away (the switches
+# keep their values) and one put back.
 printf '[General]\nboolEnableCopy=false\nboolEnablePaste=2\n' >"$settings.new"
 mv "$settings.new" "$settings"
-gesture
-[ "$(copies)/$(pastes)" = "1/1" ] || fail "after a rename: copies/pastes $(copies)/$(pastes)"
+both
+expect 1/2 "after a rename"
 rm "$settings"
-gesture
-[ "$(copies)/$(pastes)" = "1/2" ] || fail "after removal (switches keep their values): $(copies)/$(pastes)"
+both
+expect 1/3 "after removal"
 printf '[General]\nboolEnableCopy=1\n' >"$settings"
-gesture
-[ "$(copies)/$(pastes)" = "2/3" ] || fail "after the file came back: copies/pastes $(copies)/$(pastes)"
+both
+expect 2/4 "after the file came back"
 stop_agent
 stop_recorder
 
-# A file that cannot be parsed: one message, both gestures enabled, the file untouched.
+# A file that cannot be parsed: one message, both gestures on, the file untouched until a click in
+# the preferences window keeps it aside and writes a new one.
 printf '[General\nboolEnableCopy=false\n' >"$settings"
 cp "$settings" "$work/corrupt"
 start_agent corrupt
 start_recorder
-gesture
-gesture
-[ "$(copies)/$(pastes)" = "2/2" ] || fail "with an unreadable file: copies/pastes $(copies)/$(pastes)"
-[ "$(grep -c "settings file" "$work/corrupt.err")" = 1 ] || fail "not reported once: $(cat "$work/corrupt.err")"
+both
+both
+expect 2/2 "with an unreadable file"
+[ "$(grep -c "settings file" "$work/corrupt.err")" = 1 ] || fail "the unreadable file not reported once"
 cmp -s "$settings" "$work/corrupt" || fail "the unreadable file was changed"
-
-# A click in the preferences window keeps the old file aside and writes a new one.
 click_copy_checkbox
 wait_until "the new settings file" 10 grep -q "^boolEnableCopy=false" "$settings"
 kept=$(ls "$settings".unreadable-* 2>/dev/null | head -n 1)
 [ -n "$kept" ] && cmp -s "$kept" "$work/corrupt" || fail "the unreadable file was not kept"
+stop_agent
+stop_recorder
+
+[ "$(id -u)" = 0 ] && command -v setpriv >/dev/null || { echo "skipped: needs root and setpriv"; exit 77; }
+home=$work/nobody
+settings=$home/config/Snaplark/Snaplark.conf
+mkdir -p -m 700 "$home/config/Snaplark" "$home/runtime"
+chmod 755 "$work"
+chown -R nobody:nogroup "$home"
+# Replaces the (background) shell it runs in, so that the agent's pid is the one started.
+as_nobody() {
+  exec setpriv --reuid=nobody --regid=nogroup --clear-groups \
+    env HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_RUNTIME_DIR="$home/runtime" "$@"
+}
+start_recorder
+
+# A file it may not read: one message, both gestures on, the file untouched.
+printf '[General]\nboolEnableCopy=false\n' >"$settings"
+chown root:root "$settings"
+chmod 600 "$settings"
+start_agent unreadable as_nobody
+gesture ctrl
+gesture ctrl
+expect 2/0 "with a file it may not read"
+[ "$(grep -c "settings file" "$work/unreadable.err")" = 1 ] || fail "the file it may not read not reported once"
+grep -q "^boolEnableCopy=false$" "$settings" || fail "the file it may not read changed"
+stop_agent
+
+# A folder it may not write: the click is reported once and still switches copy off.
+rm "$settings"
+chown root:root "$home/config/Snaplark"
+chmod 755 "$home/config/Snaplark"
+start_agent readonly as_nobody
+click_copy_checkbox
+wait_until "the failure reported" 10 grep -q "cannot save the setting" "$work/readonly.err"
+focus_recorder
+gesture ctrl
+expect 2/0 "after a click it could not save"
+[ "$(grep -c "cannot save" "$work/readonly.err")" = 1 ] || fail "the failure not reported once"
+[ ! -e "$settings" ] || fail "a settings file appeared"
 stop_agent
 echo "ok"
