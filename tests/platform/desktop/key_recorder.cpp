@@ -2,14 +2,11 @@
 //   key_recorder [CLASS [--child]]  a window that takes the focus: "ready 0xWINDOW", then
 //                                   "keypress KEYSYM state=0xN" for each key press it receives
 //                                   (--child: the focus goes to an inner window without WM_CLASS)
-//   key_recorder --raw              no window: "ready", then "rawpress KEYSYM" for every key
-//                                   press of the server, whoever has the focus
 //   key_recorder --keymap           prints "down" and the keys down on the keyboard
 //   key_recorder --lock-group N     locks the keyboard in XKB group N
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <X11/extensions/XInput2.h>
 
 #include <cstdio>
 #include <string>
@@ -36,31 +33,6 @@ int printKeymap(Display* display)
     return 0;
 }
 
-int watchRawKeys(Display* display)
-{
-    int opcode = 0, event = 0, error = 0;
-    if (!XQueryExtension(display, "XInputExtension", &opcode, &event, &error)) return 1;
-    unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
-    XISetMask(bits, XI_RawKeyPress);
-    XIEventMask mask{XIAllMasterDevices, static_cast<int>(sizeof bits), bits};
-    XISelectEvents(display, DefaultRootWindow(display), &mask, 1);
-    XSync(display, False);
-    std::printf("ready\n");
-    std::fflush(stdout);
-    for (;;) {
-        XEvent e;
-        XNextEvent(display, &e);
-        if (e.xcookie.extension != opcode || !XGetEventData(display, &e.xcookie)) continue;
-        const auto* raw = static_cast<const XIRawEvent*>(e.xcookie.data);
-        XkbStateRec state{};
-        XkbGetState(display, XkbUseCoreKbd, &state);
-        std::printf("rawpress %s\n",
-                    keysymName(display, static_cast<unsigned>(raw->detail), state.group));
-        std::fflush(stdout);
-        XFreeEventData(display, &e.xcookie);
-    }
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -69,7 +41,6 @@ int main(int argc, char** argv)
     Display* display = XOpenDisplay(nullptr);
     if (display == nullptr) return 1;
     if (mode == "--keymap") return printKeymap(display);
-    if (mode == "--raw") return watchRawKeys(display);
     if (mode == "--lock-group" && argc > 2) {
         XkbLockGroup(display, XkbUseCoreKbd, static_cast<unsigned>(std::stoi(argv[2])));
         XSync(display, False);

@@ -104,30 +104,20 @@ stop_recorder() {
   wait "${started[-1]}" 2>/dev/null || true
 }
 focus_recorder() { xdotool windowfocus --sync "$(awk '/^ready/ { print $2 }' "$rec")"; }
-# Every key press of the server, whoever has the focus.
-start_raw_watch() {
-  "$recorder" --raw >"$work/raw.out" 2>"$work/raw.err" &
-  started+=($!)
-  wait_until "the raw key watcher" 10 grep -q '^ready' "$work/raw.out"
-}
-raw_presses() { grep -c -x "rawpress $1" "$work/raw.out" || true; }
 
-# sync_marker COUNTER: types a marker key until COUNTER, a command counting its arrivals, goes up:
-# whatever was typed before it has arrived then. A slow server gets it typed again every 2 s.
-sync_marker() {
+# Types a marker key until the recorder has it: whatever was typed before it has arrived then. A
+# slow server gets it typed again every 2 s.
+sync_recorder() {
   local before
-  before=$("$1")
-  poll 20 type_marker "$1" "$before" || fail "the marker key never arrived"
+  before=$(markers)
+  poll 20 type_marker "$before" || fail "the marker key never arrived"
 }
 type_marker() {
-  local counter=$1 before=$2
+  local before=$1
   xdotool key F12
-  poll 2 eval '[ "$($counter)" -gt "$before" ]'
+  poll 2 eval '[ "$(markers)" -gt "$before" ]'
 }
 markers() { grep -c '^keypress F12 ' "$rec" || true; }
-raw_markers() { raw_presses F12; }
-sync_recorder() { sync_marker markers; }
-sync_raw() { sync_marker raw_markers; }
 keys_down() { "$recorder" --keymap; }
 no_keys_down() { [ "$(keys_down)" = "down" ] || fail "keys left down: $(keys_down)"; }
 
