@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# The process's life: no display, an X server without RECORD and XTEST, no tray, two agents at
-# once, Disable, a click in our preferences window, SIGTERM while a modal alert or the menu is
-# open, settings across a restart, Quit, and the X server dying under the agent.
+# The process's life and its settings file: no display, an X server without RECORD and XTEST, no
+# tray, two agents at once, the file as other programs and people leave it, our preferences
+# window, SIGTERM while a modal alert or the menu is open, Quit, the X server dying under the
+# agent; and, as an unprivileged user, a file it may not read and a folder it may not write.
 source "$(dirname "$0")/lib.sh"
-
 status=0
 DISPLAY=:4242 "$agent" >"$work/nodisplay.out" 2>"$work/nodisplay.err" || status=$?
 [ "$status/$(wc -l <"$work/nodisplay.err")" = "1/1" ] || fail "without a display: status $status"
@@ -42,44 +42,71 @@ if [ "$loser" = "$first" ]; then agent_pid=$second agent_out=$work/b.out; else a
 wait_until "the remaining agent to observe clicks" 10 probe_click
 
 start_recorder
-gesture ctrl
+both() {
+  gesture ctrl
+  gesture ctrl shift
+}
+expect() { [ "$(typed "c state=0x4")/$(typed "v state=0x4")" = "$1" ] || fail "$2: not $1 copies/pastes"; }
 menu_choose 1
-gesture ctrl
+both
+expect 0/0 "disabled"
 menu_choose 1
-gesture ctrl
-[ "$(typed "c state=0x4")" = 2 ] || fail "3 copies, the second one disabled: $(typed "c state=0x4") typed"
+# Hand-edited values ("no" is false, "YES" and "2" true) and changes while the agent runs: written
+# over, renamed over as editors save, taken away (the switches keep their values), put back.
+printf '[General]\nboolEnableCopy=no\nboolEnablePaste=YES\n' >"$settings"
+both
+expect 0/1 "hand-edited values"
+printf '[General]\nboolEnableCopy=true\nboolEnablePaste=false\n' >"$settings.new"
+mv "$settings.new" "$settings"
+both
+expect 1/1 "after a rename"
+rm "$settings"
+both
+expect 2/1 "after removal"
+printf '[General]\nboolEnableCopy=0\nboolEnablePaste=2\n' >"$settings"
+both
+expect 2/2 "after the file came back"
 
 # A Control-click in the preferences window is no gesture, and saves the copy switch alone.
 before=$(wc -l <"$agent_out")
 click_copy_checkbox ctrl
-wait_until "the copy switch saved" 10 grep -q "^boolEnableCopy=false" "$settings"
+wait_until "the copy switch saved" 10 grep -q "^boolEnableCopy=true" "$settings"
 probe_click || fail "no lines after the preferences click"
 [ "$(wc -l <"$agent_out")" = $((before + 2)) ] || fail "a click in the agent's own window was observed"
-grep -q boolEnablePaste "$settings" && fail "the paste switch was written"
+grep -q "^boolEnablePaste=2" "$settings" || fail "the paste switch was written"
 
-# SIGTERM while the About alert runs its modal loop, and while the tray menu is open; the copy
-# switch stays off across the restart.
+# SIGTERM while the About alert runs its modal loop, and while the tray menu is open.
 menu_choose 8
 wait_until "the About alert" 10 alert_open
 stop_agent
 no_keys_down
-start_agent restarted
-focus_recorder
-gesture ctrl
-[ "$(typed "c state=0x4")" = 2 ] || fail "a copy after the restart"
+start_agent menu
 wait_until "the tray menu" 10 open_menu
 stop_agent
 no_keys_down
 
-# Quit exits 0 and writes nothing.
-start_agent quitting
+# A file that cannot be parsed: one message, both gestures on, the file untouched until a click in
+# the preferences window keeps it aside and writes a new one.
+printf '[General\nboolEnableCopy=false\n' >"$settings"
+cp "$settings" "$work/corrupt"
+start_agent corrupt
+focus_recorder
+both
+both
+expect 4/4 "with an unreadable file"
+[ "$(grep -c "settings file" "$work/corrupt.err")" = 1 ] || fail "the unreadable file not reported once"
+cmp -s "$settings" "$work/corrupt" || fail "the unreadable file was changed"
+click_copy_checkbox
+wait_until "the new settings file" 10 grep -q "^boolEnableCopy=false" "$settings"
+kept=$(ls "$settings".unreadable-* 2>/dev/null | head -n 1)
+[ -n "$kept" ] && cmp -s "$kept" "$work/corrupt" || fail "the unreadable file was not kept"
+
+# Quit exits 0 and writes nothing; neither does an agent whose X server dies, which exits at once
+# with a clear message and a failure status (no core dump).
 cp "$settings" "$work/settings.before"
 menu_choose 10
 wait "$agent_pid" || fail "Quit exited with status $?"
 cmp -s "$settings" "$work/settings.before" || fail "Quit changed the settings"
-
-# The X server dies: the agent exits at once with a clear message and a failure status (no core
-# dump), and the settings file is as it was.
 start_agent dying
 kill -KILL "$x_pid"
 timeout 10 tail --pid="$agent_pid" -f /dev/null || fail "the agent outlived its X server by 10 s"
@@ -88,5 +115,43 @@ wait "$agent_pid" || status=$?
 [ "$status" -ne 0 ] && [ "$status" -lt 128 ] || fail "the agent ended with status $status"
 grep -q -E "lost the connection to the X display|X11 connection broke" "$work/dying.err" ||
   fail "no clear message"
-cmp -s "$settings" "$work/settings.before" || fail "the settings file changed"
+cmp -s "$settings" "$work/settings.before" || fail "the dying agent changed the settings"
+
+[ "$(id -u)" = 0 ] && command -v setpriv >/dev/null || { echo "skipped the rest: needs root and setpriv"; exit 77; }
+start_x
+start_tray
+start_recorder
+home=$work/nobody
+settings=$home/config/Snaplark/Snaplark.conf
+mkdir -p -m 700 "$home/config/Snaplark" "$home/runtime"
+chmod 755 "$work"
+chown -R nobody:nogroup "$home"
+# Replaces the (background) shell it runs in, so that the agent's pid is the one started.
+as_nobody() {
+  exec setpriv --reuid=nobody --regid=nogroup --clear-groups \
+    env HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_RUNTIME_DIR="$home/runtime" "$@"
+}
+# A file it may not read: one message, both gestures on, the file untouched.
+printf '[General]\nboolEnableCopy=false\n' >"$settings"
+chmod 600 "$settings"
+start_agent unreadable as_nobody
+gesture ctrl
+gesture ctrl
+expect 2/0 "with a file it may not read"
+[ "$(grep -c "settings file" "$work/unreadable.err")" = 1 ] || fail "the file it may not read not reported once"
+grep -q "^boolEnableCopy=false$" "$settings" || fail "the file it may not read changed"
+stop_agent
+# A folder it may not write: the click is reported once and still switches copy off.
+rm "$settings"
+chown root:root "$home/config/Snaplark"
+chmod 755 "$home/config/Snaplark"
+start_agent readonly as_nobody
+click_copy_checkbox
+wait_until "the failure reported" 10 grep -q "cannot save the setting" "$work/readonly.err"
+focus_recorder
+gesture ctrl
+expect 2/0 "after a click it could not save"
+[ "$(grep -c "cannot save" "$work/readonly.err")" = 1 ] || fail "the failure not reported once"
+[ ! -e "$settings" ] || fail "a settings file appeared"
+stop_agent
 echo "ok"
