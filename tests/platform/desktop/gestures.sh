@@ -29,15 +29,6 @@ done
 [ "$(grep -c '^keypress [cvCV] ' "$rec")/$(typed "c state=0x4")/$(typed "v state=0x4")" = 2/1/1 ] ||
   fail "not one Control+C and one Control+V: $(grep '^keypress [cvCV] ' "$rec")"
 
-# A paste with Shift held through the click: Control+V alone, then Shift is down again until the
-# user lets go of it.
-xdotool keydown ctrl keydown shift mousedown 1
-wait_until "the paste, then Shift down again" 10 \
-  eval '[ "$(pastes)" = 2 ] && [ "$(keys_down)" = "down Control_L Shift_L" ]'
-xdotool mouseup 1 keyup shift keyup ctrl
-sync_recorder
-no_keys_down
-
 # Users let go of Shift and Control while the agent types, at random moments around the chords:
 # one chord per gesture, each with Control alone, and no key left down.
 RANDOM=7
@@ -48,7 +39,7 @@ for run in $(seq 40); do
   sync_recorder
   [ "$(keys_down)" = "down" ] || fail "run $run (pause $pause s): keys left down: $(keys_down)"
 done
-[ "$(copies)/$(pastes)" = "41/42" ] || fail "not one chord per gesture: $(copies)/$(pastes)"
+[ "$(copies)/$(pastes)" = "41/41" ] || fail "not one chord per gesture: $(copies)/$(pastes)"
 grep -E "^keypress [cv] state=0x[^4]" "$rec" && fail "a chord without Control alone"
 
 # Clicks whose release lands inside the paste chord, after it let go of the user's Shift: that
@@ -57,7 +48,7 @@ xdotool keydown ctrl keydown shift
 for run in $(seq 40); do xdotool mousedown 1 mouseup 1; done
 xdotool keyup shift keyup ctrl
 sync_recorder
-[ "$(copies)/$(pastes)" = "41/82" ] || fail "fast clicks: $(copies)/$(pastes), not 40 pastes alone"
+[ "$(copies)/$(pastes)" = "41/81" ] || fail "fast clicks: $(copies)/$(pastes), not 40 pastes alone"
 
 # The tray icon: a left click opens the menu, the middle one is the status button, which copies,
 # and neither is a gesture. That copy leaves a locked Caps Lock out and locks it again.
@@ -125,7 +116,7 @@ setxkbmap -layout us
 
 # Terminals: xterm gets no copy and Shift+Insert to paste, found by walking up from an inner
 # focused window without WM_CLASS; renamed to gnome-terminal, Control+Shift+C and V.
-stop_recorder
+kill "${started[-1]}"
 start_recorder xterm --child
 gesture ctrl
 gesture ctrl shift

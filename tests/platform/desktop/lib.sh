@@ -20,9 +20,8 @@ settings=$XDG_CONFIG_HOME/Snaplark/Snaplark.conf
 rec=$work/recorder.out
 started=()
 cleanup() {
-  local pid
-  for pid in "${started[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${started[@]}"; do wait "$pid" 2>/dev/null || true; done
+  kill "${started[@]}" 2>/dev/null || true
+  wait "${started[@]}" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -99,23 +98,18 @@ start_recorder() {
   started+=($!)
   wait_until "the key recorder" 10 grep -q '^ready' "$rec"
 }
-stop_recorder() {
-  kill "${started[-1]}"
-  wait "${started[-1]}" 2>/dev/null || true
-}
 focus_recorder() { xdotool windowfocus --sync "$(awk '/^ready/ { print $2 }' "$rec")"; }
 
 # Types a marker key until the recorder has it: whatever was typed before it has arrived then. A
 # slow server gets it typed again every 2 s.
 sync_recorder() {
-  local before
+  local before try
   before=$(markers)
-  poll 20 type_marker "$before" || fail "the marker key never arrived"
-}
-type_marker() {
-  local before=$1
-  xdotool key F12
-  poll 2 eval '[ "$(markers)" -gt "$before" ]'
+  for try in 1 2 3 4 5 6 7 8 9 10; do
+    xdotool key F12
+    poll 2 eval '[ "$(markers)" -gt "$before" ]' && return 0
+  done
+  fail "the marker key never arrived"
 }
 markers() { grep -c '^keypress F12 ' "$rec" || true; }
 keys_down() { "$recorder" --keymap; }
@@ -169,7 +163,6 @@ menu_choose() {
 }
 
 prefs_windows() { xdotool search --onlyvisible --name "Snaplark Preferences" 2>/dev/null || true; }
-no_prefs() { [ -z "$(prefs_windows)" ]; }
 # Opens one more preferences window and prints its id.
 open_prefs() {
   local before

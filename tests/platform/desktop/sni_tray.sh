@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
 # A StatusNotifierItem tray (the kind KDE, GNOME's AppIndicator extension, LXQt and waybar have):
 # our item registers with the watcher, the host draws our menu in its own window, its entries work
-# over D-Bus, and Control-clicks in that menu are not gestures (no line). SNAPLARK_ROUNDS: rounds (even).
+# over D-Bus, and Control-clicks in that menu are not gestures (no line). SNAPLARK_ROUNDS: rounds of two clicks.
 source "$(dirname "$0")/lib.sh"
 need gtk-sni-tray-standalone status-notifier-watcher dbus-launch gdbus
-rounds=${SNAPLARK_ROUNDS:-10}
 start_x
 eval "$(dbus-launch --sh-syntax)"
 started+=("$DBUS_SESSION_BUS_PID")
@@ -16,12 +15,11 @@ status-notifier-watcher >"$work/watcher.err" 2>&1 &
 started+=($!)
 wait_until "the StatusNotifierWatcher" 10 watcher IsStatusNotifierHostRegistered
 # The host now and then gives up when it starts while the bus is still busy; it gets three tries.
-host_registered() { watcher IsStatusNotifierHostRegistered | grep -q true; }
 for try in 1 2 3 none; do
   [ "$try" != none ] || fail "the StatusNotifierItem host did not start"
   gtk-sni-tray-standalone --top --end >"$work/host.err" 2>&1 &
   started+=($!)
-  poll 5 host_registered && break
+  poll 5 eval 'watcher IsStatusNotifierHostRegistered | grep -q true' && break
   kill $! 2>/dev/null || true
 done
 start_agent
@@ -47,28 +45,24 @@ host_menu() {
   done
   return 1
 }
-open_host_menu() {
-  xdotool mousemove 1012 15 click 3
-  poll 2 host_menu
-}
 lines=$(wc -l <"$agent_out")
-for ((round = 1; round <= rounds; round++)); do
-  wait_until "the host's menu" 10 open_host_menu
-  menu=$(host_menu)
-  window_geometry "$menu"
-  # Its first entry, Disable (and then Enable).
-  xdotool mousemove $((X + 60)) $((Y + 15)) keydown ctrl click 1 keyup ctrl
-  wait_until "the host's menu to close" 10 sh -c "! xwininfo -id $menu 2>/dev/null | grep -q IsViewable"
-  if ((round % 2)); then state="suspended"; else state="active"; fi
-  wait_until "the tool tip to say $state" 10 has_tooltip "Snaplark is $state"
+for ((round = 0; round < ${SNAPLARK_ROUNDS:-5}; round++)); do
+  for state in suspended active; do
+    wait_until "the host's menu" 10 eval 'xdotool mousemove 1012 15 click 3; poll 2 host_menu'
+    menu=$(host_menu)
+    window_geometry "$menu"
+    # Its first entry: Disable, or Enable once disabled.
+    xdotool mousemove $((X + 60)) $((Y + 15)) keydown ctrl click 1 keyup ctrl
+    wait_until "the host's menu to close" 10 eval '! xwininfo -id "$menu" | grep -q IsViewable'
+    wait_until "the tool tip to say $state" 10 has_tooltip "Snaplark is $state"
+  done
 done
+# Clicks settle in order: once a probe's two lines are out, any line before them is too.
 probe_click || fail "no lines for a click after the rounds"
 [ "$(wc -l <"$agent_out")" = $((lines + 2)) ] || fail "Control-clicks in the host's menu were taken for gestures"
-
 # Once the menu has closed, gestures count again.
 focus_recorder
 gesture ctrl
 [ "$(typed "c state=0x4")" = 1 ] || fail "no copy after the host's menu closed"
-no_keys_down
 stop_agent
 echo "ok"
