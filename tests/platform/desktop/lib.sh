@@ -50,24 +50,26 @@ out_since() { tail -n +$(($1 + 1)) "$agent_out"; }
 # How many times the recorder got this key press ("c state=0x4").
 typed() { grep -c -x -F -- "keypress $1" "$rec" || true; }
 
+# spawn NAME COMMAND...: the command in the background, its output in $work/NAME.out and .err.
+spawn() {
+  "${@:2}" >"$work/$1.out" 2>"$work/$1.err" &
+  started+=($!)
+}
 start_x() {
   exec 3>"$work/displayfd"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp "$@" >"$work/xvfb.err" 2>&1 &
+  spawn xvfb Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp "$@"
   x_pid=$!
-  started+=($x_pid)
   exec 3>&-
   wait_until "the X server" 10 test -s "$work/displayfd"
   export DISPLAY=:$(tail -n 1 "$work/displayfd")
 }
 start_tray() {
-  trayer --edge top --align right --widthtype request --height 24 >"$work/trayer.err" 2>&1 &
-  started+=($!)
+  spawn trayer trayer --edge top --align right --widthtype request --height 24
   wait_until "the tray" 10 xdotool search --class trayer
 }
 start_window_manager() {
   need openbox
-  openbox --sm-disable >"$work/openbox.err" 2>&1 &
-  started+=($!)
+  spawn openbox openbox --sm-disable
   wait_until "the window manager" 10 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
 }
 
@@ -75,9 +77,8 @@ start_window_manager() {
 # $work/NAME.out and .err; returns once it observes clicks.
 start_agent() {
   agent_out=$work/${1:-agent}.out
-  "${@:2}" "$agent" >"$agent_out" 2>"$work/${1:-agent}.err" &
+  spawn "${1:-agent}" "${@:2}" "$agent"
   agent_pid=$!
-  started+=($agent_pid)
   wait_until "the agent to observe clicks" 10 probe_click
 }
 # A plain click in an empty corner; true once the agent has written its two lines.
@@ -94,8 +95,7 @@ stop_agent() {
 
 # start_recorder [CLASS [--child]]: a window that takes the focus and logs the keys it gets.
 start_recorder() {
-  "$recorder" "$@" >"$rec" 2>"$work/recorder.err" &
-  started+=($!)
+  spawn recorder "$recorder" "$@"
   wait_until "the key recorder" 10 grep -q '^ready' "$rec"
 }
 focus_recorder() { xdotool windowfocus --sync "$(awk '/^ready/ { print $2 }' "$rec")"; }

@@ -11,14 +11,12 @@ watcher() {
   gdbus call --session --dest org.kde.StatusNotifierWatcher --object-path /StatusNotifierWatcher \
     --method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierWatcher "$1"
 }
-status-notifier-watcher >"$work/watcher.err" 2>&1 &
-started+=($!)
+spawn watcher status-notifier-watcher
 wait_until "the StatusNotifierWatcher" 10 watcher IsStatusNotifierHostRegistered
 # The host now and then gives up when it starts while the bus is still busy; it gets three tries.
 for try in 1 2 3 none; do
   [ "$try" != none ] || fail "the StatusNotifierItem host did not start"
-  gtk-sni-tray-standalone --top --end >"$work/host.err" 2>&1 &
-  started+=($!)
+  spawn host gtk-sni-tray-standalone --top --end
   poll 5 eval 'watcher IsStatusNotifierHostRegistered | grep -q true' && break
   kill $! 2>/dev/null || true
 done

@@ -8,8 +8,7 @@ start_agent
 
 # A zenity entry dialog titled $1 holding $2, moved to $3,$4; sets X and Y to its place.
 open_entry() {
-  zenity --entry --title "$1" --text "$1" --entry-text "$2" >/dev/null 2>&1 &
-  started+=($!)
+  spawn "$1" zenity --entry --title "$1" --text "$1" --entry-text "$2"
   wait_until "the $1 dialog" 20 xdotool search --onlyvisible --name "^$1\$"
   xdotool search --onlyvisible --name "^$1\$" windowmove --sync %1 "$3" "$4"
   eval "$(xdotool search --onlyvisible --name "^$1\$" getwindowgeometry --shell %1)"
