@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 
 #include "platform/x11/own_windows.h"
@@ -12,75 +13,59 @@ using Clock = OwnClicks::Clock;
 
 // Runs a little script against the judge and returns what it let through, as "P<time>" for a
 // press and "R<time>" for a release, in order. Steps:
-//   "P10", "R10"   the device event at that time (at 50,50, or inside our window with "P10*")
-//   "p10", "r10"   its delivery to our own client
-//   "|"            the end of a batch: everything sent so far was read
-//   "+400"         that many milliseconds pass
-//   "M", "m"       our menu opens, closes, in another client's window
-std::string run(std::initializer_list<std::string> steps)
+//   P10, R10   the device event at that time (at 50,50, or inside our window with "P10*")
+//   p10, r10   its delivery to our own client
+//   |          the end of a batch: everything sent so far was read
+//   +400       that many milliseconds pass
+//   M, m       our menu opens, closes, in another client's window
+std::string run(const std::string& steps)
 {
     OwnClicks judge;
     judge.setOwnRects({{100, 100, 200, 100}});
     Clock::time_point now{};
     std::string out;
-    auto drain = [&] {
+    std::istringstream words(steps);
+    for (std::string step; words >> step;) {
+        const char kind = step[0];
+        const auto number = [&] { return static_cast<std::uint32_t>(std::stoul(step.substr(1))); };
+        const int at = step.back() == '*' ? 150 : 50;
+        if (kind == '|') {
+            judge.endOfBatch();
+        } else if (kind == 'M' || kind == 'm') {
+            judge.setMenuOpenElsewhere(kind == 'M');
+        } else if (kind == '+') {
+            now += std::chrono::milliseconds(number());
+        } else if (kind == 'p' || kind == 'r') {
+            judge.deliveredToUs(kind == 'p', number());
+        } else {
+            judge.recorded({kind == 'P', 1, number(), 0, at, at, {}}, now);
+        }
         for (const ButtonEvent& e : judge.takeSettled(now))
             out += (e.press ? "P" : "R") + std::to_string(e.time) + " ";
-    };
-    for (const std::string& step : steps) {
-        if (step == "|") {
-            judge.endOfBatch();
-        } else if (step == "M" || step == "m") {
-            judge.setMenuOpenElsewhere(step == "M");
-        } else if (step[0] == '+') {
-            now += std::chrono::milliseconds(std::stoi(step.substr(1)));
-        } else {
-            const bool press = step[0] == 'P' || step[0] == 'p';
-            const auto time = static_cast<std::uint32_t>(std::stoul(step.substr(1)));
-            if (step[0] == 'P' || step[0] == 'R') {
-                const bool inside = step.back() == '*';
-                judge.recorded({press, 1, time, 0, inside ? 150 : 50, inside ? 150 : 50, {}}, now);
-            } else {
-                judge.deliveredToUs(press, time);
-            }
-        }
-        drain();
     }
     return out;
 }
 
 TEST(OwnClicks, JudgesByWhereTheServerDeliveredEachPress)
 {
-    struct Case {
-        const char* what;
-        std::initializer_list<std::string> steps;
-        const char* expected;
+    const char* const cases[][3] = {
+        {"a click elsewhere settles at the end of its batch", "P1 R2 |", "P1 R2 "},
+        {"nothing settles before the batch is read to its end", "P1 R2", ""},
+        {"a click delivered to us is ours", "P1 p1 R2 r2 |", ""},
+        {"a drag out of our window goes with its press", "P1 p1 | R9 |", ""},
+        {"a drag into our window goes with its press", "P1 | R9 r9 |", "P1 R9 "},
+        {"a release whose press was not seen goes by its delivery", "R3 r3 |", ""},
+        {"a press in our window waits for a late delivery", "P5* | +20 R6 | p5 r6 |", ""},
+        {"until its deadline", "P5* | +299", ""},
+        {"then it is a gesture, what came after it follows", "P5* | P7 R8 | +300", "P5 P7 R8 "},
+        {"a delivery for another time does not count", "P1 p2 |", "P1 "},
+        {"a delivery after the verdict changes nothing", "P1 | p1 R2 |", "P1 R2 "},
+        {"a click in our menu drawn by another client is ours", "M P1 R2 |", ""},
+        {"and closes it, for hosts that never say so", "M P1 R2 | P3 R4 |", "P3 R4 "},
+        {"a menu that said it closed", "M m P1 R2 |", "P1 R2 "},
     };
-    const Case cases[] = {
-        {"a click elsewhere settles at the end of its batch", {"P1", "R2", "|"}, "P1 R2 "},
-        {"nothing settles before the batch is read to its end", {"P1", "R2"}, ""},
-        {"a click delivered to us is ours", {"P1", "p1", "R2", "r2", "|"}, ""},
-        {"a drag out of our window goes with its press", {"P1", "p1", "|", "R9", "|"}, ""},
-        {"a drag into our window goes with its press", {"P1", "|", "R9", "r9", "|"}, "P1 R9 "},
-        {"a release whose press was not seen goes by its delivery", {"R3", "r3", "|"}, ""},
-        {"a press in our window waits for a late delivery",
-         {"P5*", "|", "+20", "R6", "|", "p5", "r6", "|"},
-         ""},
-        {"until its deadline", {"P5*", "|", "+299"}, ""},
-        {"then it is a gesture, and what came after it follows in order",
-         {"P5*", "|", "P7", "R8", "|", "+300"},
-         "P5 P7 R8 "},
-        {"a delivery for another time does not count", {"P1", "p2", "|"}, "P1 "},
-        {"a delivery after the verdict changes nothing", {"P1", "|", "p1", "R2", "|"}, "P1 R2 "},
-        {"a click in our menu drawn by another client is ours", {"M", "P1", "R2", "|"}, ""},
-        {"and closes it, for hosts that never say so",
-         {"M", "P1", "R2", "|", "P3", "R4", "|"},
-         "P3 R4 "},
-        {"a menu that said it closed", {"M", "m", "P1", "R2", "|"}, "P1 R2 "},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(run(c.steps), c.expected) << c.what;
-    }
+    for (const auto& [what, steps, expected] : cases)
+        EXPECT_EQ(run(steps), expected) << what;
 }
 
 }  // namespace
