@@ -118,13 +118,9 @@ no_keys_down() { [ "$(keys_down)" = "down" ] || fail "keys left down: $(keys_dow
 # gesture [KEYS...]: a left click at 200,200 with the keys held; waits for its two lines and for
 # the recorder to have whatever the agent typed.
 gesture() {
-  local before down=() up=() key
+  local before
   before=$(wc -l <"$agent_out")
-  for key in "$@"; do
-    down+=(keydown "$key")
-    up=(keyup "$key" "${up[@]}")
-  done
-  xdotool mousemove 200 200 "${down[@]}" mousedown 1 mouseup 1 "${up[@]}"
+  xdotool mousemove 200 200 ${@/#/keydown } mousedown 1 mouseup 1 ${@/#/keyup }
   wait_until "the click's lines" 10 out_has $((before + 2))
   sync_recorder
 }
