@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# The agent as a separate process under a private X server, with the user's input as it reaches
-# the server: modifiers read by their role in the server's maps, exactly one chord per gesture in
-# the focused window's terms (terminals, keyboard layouts), held modifiers given back.
+# The user's input as it reaches the server: modifiers read by their role in the server's maps,
+# one chord per gesture in the focused window's terms (layouts, terminals), held keys given back.
 source "$(dirname "$0")/lib.sh"
 need xmodmap xset setxkbmap
 start_x
@@ -14,17 +13,10 @@ copies() { grep -c "^keypress c " "$rec" || true; }
 pastes() { grep -c "^keypress v " "$rec" || true; }
 
 # Each X modifier by its role: Control stands for Command, Super for Control, Alt for Option.
-rows=(
-  "ctrl:Command key is pressed"
-  "ctrl shift:command-shift keys are pressed"
-  "shift super alt ctrl:shift-control-option-command keys are pressed"
-  ":no modifier keys are pressed"
-)
-for row in "${rows[@]}"; do
-  before=$(wc -l <"$agent_out")
+for row in "ctrl:Command key is pressed" "ctrl shift:command-shift keys are pressed" \
+  "shift super alt ctrl:shift-control-option-command keys are pressed" ":no modifier keys are pressed"; do
   gesture ${row%%:*}
-  [ "$(out_since "$before")" = "${row#*:}"$'\n'"${row#*:}" ] ||
-    fail "[${row%%:*}] wrote: $(out_since "$before")"
+  [ "$(tail -n 2 "$agent_out")" = "${row#*:}"$'\n'"${row#*:}" ] || fail "[${row%%:*}]: $(tail -n 2 "$agent_out")"
 done
 [ "$(grep -c '^keypress [cvCV] ' "$rec")/$(typed "c state=0x4")/$(typed "v state=0x4")" = 2/1/1 ] ||
   fail "not one Control+C and one Control+V: $(grep '^keypress [cvCV] ' "$rec")"
@@ -41,23 +33,21 @@ for run in $(seq 40); do
 done
 [ "$(copies)/$(pastes)" = "41/41" ] || fail "not one chord per gesture: $(copies)/$(pastes)"
 grep -E "^keypress [cv] state=0x[^4]" "$rec" && fail "a chord without Control alone"
-
-# Clicks whose release lands inside the paste chord, after it let go of the user's Shift: that
-# release still reads Control and Shift, so it is no copy.
+# Releases inside a paste chord, after it let go of the user's Shift, still read Shift: no copy.
 xdotool keydown ctrl keydown shift
 for run in $(seq 40); do xdotool mousedown 1 mouseup 1; done
 xdotool keyup shift keyup ctrl
 sync_recorder
 [ "$(copies)/$(pastes)" = "41/81" ] || fail "fast clicks: $(copies)/$(pastes), not 40 pastes alone"
 
-# The tray icon: a left click opens the menu, the middle one is the status button, which copies,
-# and neither is a gesture. That copy leaves a locked Caps Lock out and locks it again.
+# Clicks on the tray icon are no gestures: the left one opens the menu, the middle one is the
+# status button, whose copy leaves a locked Caps Lock out and locks it again.
 xdotool key Caps_Lock
 before=$(wc -l <"$agent_out")
 xdotool mousemove --window "$(tray_icon)" 11 11 click 1
 wait_until "the menu on a left click" 10 menu_open
 xdotool key Escape
-wait_until "the menu to close" 10 menu_closed
+wait_until "the menu to close" 10 eval '! menu_open'
 xdotool mousemove 512 700 mousemove --window "$(tray_icon)" 11 11 click 2
 wait_until "the status button" 10 grep -q -x onClickedMenuBar "$agent_out"
 sync_recorder
@@ -66,8 +56,8 @@ sync_recorder
 xset q | grep -q -E "Caps Lock: +on" || fail "Caps Lock not locked again after the chord"
 xdotool key Caps_Lock
 
-# The maps change while the agent runs. Left-handed: the physical button 3 (Control held) is the
-# primary one, and the physical button 1 (Shift held) makes no line.
+# The maps change while the agent runs. Left-handed: the physical button 3 is the primary one
+# (Control held: a line), the physical button 1 (Shift held) makes no line.
 xmodmap -e "pointer = 3 2 1"
 sleep 0.3
 before=$(wc -l <"$agent_out")
@@ -85,10 +75,9 @@ gesture super
 [ "$(tail -n 1 "$agent_out")" = "control key is pressed" ] || fail "after the remap: $(tail -n 1 "$agent_out")"
 xmodmap -e "remove mod3 = Super_L" -e "add mod4 = Super_L"
 
-# Layouts and groups switched while the agent runs: the client sees the keysyms c and v with
-# Control in the active one, or the keys in the C and V places where it has no Latin c or v.
-# chords LAYOUT VARIANT GROUP COPY PASTE. xdotool presses the modifiers in the first group: where
-# the active one lacks a keysym it remaps a spare key, and the agent would read that passing map.
+# chords LAYOUT VARIANT GROUP COPY PASTE: the client sees these keysyms with Control, those of the
+# active group or the keys in the C and V places. xdotool presses keys in the first group (where
+# the active one lacks a keysym it remaps a spare key, and the agent would read that passing map).
 chords() {
   setxkbmap -layout "$1" ${2:+-variant "$2"}
   local copies pastes keys
@@ -125,7 +114,6 @@ xdotool set_window --classname gnome-terminal --class Gnome-terminal "$(awk '/^r
 gesture ctrl
 gesture ctrl shift
 [ "$(typed "c state=0x5")/$(typed "v state=0x5")" = "1/1" ] || fail "gnome-terminal: $(cat "$rec")"
-
 no_keys_down
 stop_agent
 echo "ok"

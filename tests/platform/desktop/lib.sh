@@ -27,9 +27,7 @@ cleanup() {
 trap cleanup EXIT
 fail() {
   echo "FAIL: $*"
-  for f in "$work"/*.out "$work"/*.err; do
-    [ -s "$f" ] && { echo "--- $f"; tail -n 40 "$f"; }
-  done
+  tail -n 40 "$work"/*.out "$work"/*.err 2>/dev/null || true
   exit 1
 }
 
@@ -83,8 +81,7 @@ start_agent() {
 }
 # A plain click in an empty corner; true once the agent has written its two lines.
 probe_click() {
-  local before
-  before=$(wc -l <"$agent_out")
+  local before=$(wc -l <"$agent_out")
   xdotool mousemove 1 767 click 1
   poll 1 out_has $((before + 2))
 }
@@ -100,11 +97,9 @@ start_recorder() {
 }
 focus_recorder() { xdotool windowfocus --sync "$(awk '/^ready/ { print $2 }' "$rec")"; }
 
-# Types a marker key until the recorder has it: whatever was typed before it has arrived then. A
-# slow server gets it typed again every 2 s.
+# Types a marker key (again every 2 s) until the recorder has it, and all typed before it then.
 sync_recorder() {
-  local before try
-  before=$(markers)
+  local try before=$(markers)
   for try in 1 2 3 4 5 6 7 8 9 10; do
     xdotool key F12
     poll 2 eval '[ "$(markers)" -gt "$before" ]' && return 0
@@ -118,8 +113,7 @@ no_keys_down() { [ "$(keys_down)" = "down" ] || fail "keys left down: $(keys_dow
 # gesture [KEYS...]: a left click at 200,200 with the keys held; waits for its two lines and for
 # the recorder to have whatever the agent typed.
 gesture() {
-  local before
-  before=$(wc -l <"$agent_out")
+  local before=$(wc -l <"$agent_out")
   xdotool mousemove 200 200 ${@/#/keydown } mousedown 1 mouseup 1 ${@/#/keyup }
   wait_until "the click's lines" 10 out_has $((before + 2))
   sync_recorder
@@ -139,9 +133,7 @@ our_window() {
 }
 tray_icon() { our_window "Height: 22$"; }
 menu_open() { our_window "Override Redirect State: yes" "Height: [0-9]{3,}$"; }
-menu_closed() { ! menu_open; }
 alert_open() { our_window "Override Redirect State: no" '"Snaplark"$'; }
-alert_closed() { ! alert_open; }
 
 # Right-clicks the icon; true once the menu shows. Qt opens it again only once the pointer has
 # left the icon and come back.
@@ -155,14 +147,13 @@ open_menu() {
 menu_choose() {
   wait_until "the tray menu" 10 open_menu
   xdotool mousemove 512 700 key $(printf 'Down %.0s' $(seq "$1")) Return
-  wait_until "the tray menu to close" 10 menu_closed
+  wait_until "the tray menu to close" 10 eval '! menu_open'
 }
 
 prefs_windows() { xdotool search --onlyvisible --name "Snaplark Preferences" 2>/dev/null || true; }
 # Opens one more preferences window and prints its id.
 open_prefs() {
-  local before
-  before=$(prefs_windows | wc -l)
+  local before=$(prefs_windows | wc -l)
   menu_choose 7
   wait_until "a preferences window" 10 eval '[ "$(prefs_windows | wc -l)" -gt "$before" ]'
   prefs_windows | tail -n 1

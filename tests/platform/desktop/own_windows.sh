@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# The agent's own menu, dialogs and windows. Control-clicks in them are not gestures (no line),
-# however fast they come and whatever a window manager does with them first: SNAPLARK_ROUNDS
-# rounds (30 by default) without and then with one. Under it, the windows as Linux users meet them.
+# Control-clicks in our menu and dialogs are no gestures (no line), however fast and whatever a window
+# manager does first: SNAPLARK_ROUNDS rounds (30) without, then with one. Then our windows' ways.
 source "$(dirname "$0")/lib.sh"
 need xclip
 start_x
@@ -15,20 +14,19 @@ for wm in none openbox; do
     window_geometry "$(menu_open)"
     # "1 Hour" changes the schedule, never whether the agent is suspended now.
     xdotool mousemove $((X + 40)) $((Y + 56)) keydown ctrl click 1 keyup ctrl
-    wait_until "the tray menu to close" 10 menu_closed
+    wait_until "the tray menu to close" 10 eval '! menu_open'
     menu_choose 8
     wait_until "the About alert" 10 alert_open
     window_geometry "$(alert_open)"
     xdotool mousemove $((X + WIDTH - 50)) $((Y + HEIGHT - 22)) keydown ctrl click 1 keyup ctrl
-    wait_until "the About alert to close" 10 alert_closed
+    wait_until "the About alert to close" 10 eval '! alert_open'
   done
   # Clicks settle in order: once a probe's two lines are out, any line before them is too.
   probe_click || fail "no lines for a click after the rounds"
   [ "$(wc -l <"$agent_out")" = $((lines + 2)) ] || fail "window manager $wm: clicks taken for gestures"
 done
 
-# Our windows carry the application icon, and the WM_CLASS that the desktop entry's
-# StartupWMClass names, by which docks and task bars match them to it.
+# The icon, and the WM_CLASS of the desktop entry's StartupWMClass, by which docks match windows to it.
 check_identity() {
   [[ "$(xprop -id "$1" _NET_WM_ICON)" == *"Icon ("* ]] || fail "$1 has no icon"
   [[ "$(xprop -id "$1" WM_CLASS)" == *'"snaplark", "Snaplark"'* ]] || fail "$1: $(xprop -id "$1" WM_CLASS)"
@@ -50,22 +48,19 @@ window_geometry "$(alert_open)"
 [ "$WIDTH" -ge 420 ] || fail "the About box is $WIDTH px wide"
 xdotool windowactivate --sync "$(alert_open)" key Return
 
-# The preferences window cannot be maximized and answers its mnemonics: Alt+C copy, Alt+P paste,
-# Alt+L start at login.
+# Preferences: not maximizable; mnemonics Alt+C copy, Alt+P paste, Alt+L start at login.
 one=$(open_prefs)
 check_identity "$one"
-[[ "$(xprop -id "$one" _NET_WM_ALLOWED_ACTIONS)" == *MAXIMIZE* ]] && fail "the preferences window can be maximized"
+[[ "$(xprop -id "$one" _NET_WM_ALLOWED_ACTIONS)" == *MAXIMIZE* ]] && fail "preferences can be maximized"
 xdotool windowactivate --sync "$one" key alt+p
 wait_until "paste switched off" 10 grep -q "^boolEnablePaste=false" "$settings"
-# A second window shows what the first one holds, and a click in either shows in the other: each
-# Alt+C below flips the switch only if its window shows the current state.
+# Two windows show each other's clicks: each Alt+C flips the switch only if its window is current.
 two=$(open_prefs)
 for step in "$one false" "$two true" "$one false"; do
   xdotool windowactivate --sync "${step% *}" key alt+c
   wait_until "copy ${step#* } from ${step% *}" 10 grep -q "^boolEnableCopy=${step#* }" "$settings"
 done
-# Start at login adds the autostart entry and takes it away; it is no setting. A window opened
-# while the entry exists shows it ticked.
+# Start at login is an autostart entry, no setting; a window opened while it exists shows it ticked.
 autostart=$XDG_CONFIG_HOME/autostart/example.snaplark.Snaplark.desktop
 xdotool windowactivate --sync "$one" key alt+l
 wait_until "the autostart entry" 10 grep -q "^Exec=.*snaplark" "$autostart"

@@ -1,16 +1,14 @@
 #!/usr/bin/env bash
-# The process's life and its settings file: no display, an X server without RECORD and XTEST, no
-# tray, two agents at once, the file as other programs and people leave it, our preferences
-# window, SIGTERM while a modal alert or the menu is open, Quit, the X server dying under the
-# agent; and, as an unprivileged user, a file it may not read and a folder it may not write.
+# The process's life and its settings file: no display, no RECORD and XTEST, no tray, two agents at
+# once, the file as programs and people leave it, SIGTERM with a modal alert or the menu open, Quit,
+# the X server dying; as an unprivileged user, a file it may not read, a folder it may not write.
 source "$(dirname "$0")/lib.sh"
 status=0
 DISPLAY=:4242 "$agent" >"$work/nodisplay.out" 2>"$work/nodisplay.err" || status=$?
 [ "$status/$(wc -l <"$work/nodisplay.err")" = "1/1" ] || fail "without a display: status $status"
 grep -q 'cannot open the X display ":4242"' "$work/nodisplay.err" || fail "no display message"
 
-# Without RECORD (Xvfb drops XTEST with it): what is missing and what follows, no complaint of
-# Xlib's own, and the tray icon all the same.
+# Without RECORD (Xvfb drops XTEST with it): what is missing and what follows, and the tray icon.
 start_x -extension RECORD
 start_tray
 spawn norecord "$agent"
@@ -36,7 +34,8 @@ status=0
 wait -n -p loser "$first" "$second" || status=$?
 [ "$status" = 1 ] || fail "the agent that gave way exited with $status"
 grep -q "already running" "$work/a.err" "$work/b.err" || fail "the agent that gave way did not say why"
-if [ "$loser" = "$first" ]; then agent_pid=$second agent_out=$work/b.out; else agent_pid=$first agent_out=$work/a.out; fi
+agent_pid=$first agent_out=$work/a.out
+[ "$loser" != "$first" ] || agent_pid=$second agent_out=$work/b.out
 wait_until "the remaining agent to observe clicks" 10 probe_click
 
 start_recorder
@@ -49,8 +48,8 @@ expect() {
 menu_choose 1
 expect 0/0 "disabled"
 menu_choose 1
-# Hand-edited values ("no" is false, "YES" and "2" true) and changes while the agent runs: written
-# over, renamed over as editors save, taken away (the switches keep their values), put back.
+# Hand-edited values ("no" false, "YES" and "2" true), written, renamed over as editors save, taken
+# away (the switches keep their values) and put back while the agent runs.
 printf '[General]\nboolEnableCopy=no\nboolEnablePaste=YES\n' >"$settings"
 expect 0/1 "hand-edited values"
 printf '[General]\nboolEnableCopy=true\nboolEnablePaste=false\n' >"$settings.new"
@@ -77,8 +76,7 @@ start_agent menu
 wait_until "the tray menu" 10 open_menu
 stop_agent
 
-# A file that cannot be parsed: one message, both gestures on, the file untouched until a click in
-# the preferences window keeps it aside and writes a new one.
+# A file that cannot be parsed: one message, both gestures on, the file kept until a click.
 printf '[General\nboolEnableCopy=false\n' >"$settings"
 cp "$settings" "$work/corrupt"
 start_agent corrupt
@@ -91,8 +89,8 @@ click_copy_checkbox
 wait_until "the new settings file" 10 grep -q "^boolEnableCopy=false" "$settings"
 cmp -s "$settings".unreadable-* "$work/corrupt" || fail "the unreadable file was not kept"
 
-# Quit exits 0 and writes nothing; neither does an agent whose X server dies, which exits at once
-# with a clear message and a failure status (no core dump).
+# Quit exits 0 and writes nothing; nor does an agent whose X server dies: it exits at once, says
+# why, with a failure status (no core dump).
 cp "$settings" "$work/settings.before"
 menu_choose 10
 wait "$agent_pid" || fail "Quit exited with status $?"
@@ -107,12 +105,12 @@ grep -q -E "lost the connection to the X display|X11 connection broke" "$work/dy
   fail "no clear message"
 cmp -s "$settings" "$work/settings.before" || fail "the dying agent changed the settings"
 
-[ "$(id -u)" = 0 ] && command -v setpriv >/dev/null || { echo "skipped the rest: needs root and setpriv"; exit 77; }
+[ "$(id -u)" = 0 ] && command -v setpriv >/dev/null || { echo "skipped the rest: needs root, setpriv"; exit 77; }
 start_x
 start_tray
 start_recorder
-# A file it may not read, in a folder it may not write: each reported once, both gestures on, and
-# a click in the preferences window switches copy off all the same; the file untouched.
+# A file it may not read in a folder it may not write: each reported once, both gestures on, a
+# click still switches copy off, the file untouched.
 home=$work/nobody
 settings=$home/config/Snaplark/Snaplark.conf
 mkdir -p "$home/config/Snaplark"

@@ -24,8 +24,7 @@ open_entry target "" 500 300
 xdotool mousemove $((X + 97)) $((Y + 52)) keydown ctrl keydown shift mousedown 1 mouseup 1 \
   keyup shift keyup ctrl
 wait_until "the paste gesture's line" 10 grep -q -x "command-shift keys are pressed" "$agent_out"
-# The paste lands once GTK has fetched the clipboard; selecting the field's text publishes it as
-# the PRIMARY selection, which tells when it is there.
+# Selecting the field's text publishes it as the PRIMARY selection, which tells when it is there.
 echo -n "unset" | xclip -selection primary
 field_holds() {
   xdotool key ctrl+a
