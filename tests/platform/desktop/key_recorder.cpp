@@ -52,7 +52,6 @@ int main(int argc, char** argv)
     std::string className = mode;
     XClassHint hint{className.data(), className.data()};
     XSetClassHint(display, window, &hint);
-    XStoreName(display, window, "key recorder");
     // Buttons too, as any application: the press then holds the implicit grab for its release.
     XSelectInput(display, window,
                  KeyPressMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask);
@@ -69,14 +68,13 @@ int main(int argc, char** argv)
     }
     XSetInputFocus(display, focus, RevertToPointerRoot, CurrentTime);
     XSync(display, False);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     std::printf("ready 0x%lx\n", window);
-    std::fflush(stdout);
     for (;;) {
         XNextEvent(display, &event);
         if (event.type != KeyPress) continue;
         const int group = static_cast<int>((event.xkey.state >> 13) & 3);
         std::printf("keypress %s state=0x%x\n", keysymName(display, event.xkey.keycode, group),
                     event.xkey.state & 0xff);
-        std::fflush(stdout);
     }
 }

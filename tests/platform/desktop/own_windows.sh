@@ -38,9 +38,9 @@ check_identity "$(alert_open)"
 window_geometry "$(alert_open)"
 xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1 key ctrl+a ctrl+c Return
 wait_until "the alert's text on the clipboard" 10 eval '[[ "$(xclip -o -selection clipboard)" == *Copy* ]]'
-text=$(xclip -o -selection clipboard)
-[[ "$text" == *" Copy: Ctrl + Drag"*" Paste: Ctrl + Shift + Click"* ]] || fail "How to use: $text"
-[[ "$text" =~ Accessibility|Command ]] && fail "How to use speaks of macOS: $text"
+[[ "$(xclip -o -selection clipboard)" == *" Copy: Ctrl + Drag"*" Paste: Ctrl + Shift + Click"* ]] ||
+  fail "How to use: $(xclip -o -selection clipboard)"
+[[ "$(xclip -o -selection clipboard)" =~ Accessibility|Command ]] && fail "How to use speaks of macOS"
 # About keeps its purpose on one line.
 menu_choose 8
 wait_until "the About alert" 10 alert_open
