@@ -18,13 +18,6 @@
 namespace snaplark::platform::x11 {
 namespace {
 
-bool isDown(Display* d, KeyCode key)
-{
-    char keys[32] = {};
-    XQueryKeymap(d, keys);
-    return ((keys[key / 8] >> (key % 8)) & 1) != 0;
-}
-
 TEST(GiveBack, FollowsWhatTheUserHolds)
 {
     Display* agent = XOpenDisplay(nullptr);
@@ -36,6 +29,11 @@ TEST(GiveBack, FollowsWhatTheUserHolds)
     const KeyboardMap map = readKeyboardMap(agent, true);
     const KeyCode shift = XKeysymToKeycode(user, XK_Shift_L);
     const KeyCode control = XKeysymToKeycode(user, XK_Control_L);
+    const auto isDown = [user](KeyCode key) {
+        char keys[32] = {};
+        XQueryKeymap(user, keys);
+        return ((keys[key / 8] >> (key % 8)) & 1) != 0;
+    };
     for (const bool letGoInTheWindow : {false, true}) {
         Typist typist(agent, map, true, opcode);
         XTestFakeKeyEvent(user, control, True, CurrentTime);
@@ -50,9 +48,8 @@ TEST(GiveBack, FollowsWhatTheUserHolds)
         typist.keyDown(paste, modifier::command);
         typist.keyUp(paste);
         XSync(agent, False);
-        EXPECT_EQ(isDown(user, shift), !letGoInTheWindow)
-            << "let go in the window: " << letGoInTheWindow;
-        EXPECT_TRUE(isDown(user, control)) << "let go in the window: " << letGoInTheWindow;
+        EXPECT_EQ(isDown(shift), !letGoInTheWindow) << "let go in the window: " << letGoInTheWindow;
+        EXPECT_TRUE(isDown(control)) << "let go in the window: " << letGoInTheWindow;
         XTestFakeKeyEvent(user, shift, False, CurrentTime);
         XTestFakeKeyEvent(user, control, False, CurrentTime);
         XSync(user, False);
