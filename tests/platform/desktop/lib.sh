@@ -65,11 +65,6 @@ start_tray() {
   spawn trayer trayer --edge top --align right --widthtype request --height 24
   wait_until "the tray" 10 xdotool search --class trayer
 }
-start_window_manager() {
-  need openbox
-  spawn openbox openbox --sm-disable
-  wait_until "the window manager" 10 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
-}
 
 # start_agent [NAME [COMMAND...]]: the agent, run by the command given if any, with its output in
 # $work/NAME.out and .err; returns once it observes clicks.
@@ -107,8 +102,7 @@ sync_recorder() {
   fail "the marker key never arrived"
 }
 markers() { grep -c '^keypress F12 ' "$rec" || true; }
-keys_down() { "$recorder" --keymap; }
-no_keys_down() { [ "$(keys_down)" = "down" ] || fail "keys left down: $(keys_down)"; }
+no_keys_down() { [ "$("$recorder" --keymap)" = "down" ] || fail "keys left down: $("$recorder" --keymap)"; }
 
 # gesture [KEYS...]: a left click at 200,200 with the keys held; waits for its two lines and for
 # the recorder to have whatever the agent typed.
@@ -119,31 +113,29 @@ gesture() {
   sync_recorder
 }
 
-# The first of our windows on screen whose xwininfo shows every pattern given. The tray icon is
-# 22 high; popup menus bypass the window manager, as the embedded icon does.
-our_window() {
+# window_of CLASS PATTERNS...: the first window of that class on screen whose xwininfo shows every
+# pattern. Our tray icon is 22 high; popup menus bypass the window manager, as the icon does.
+window_of() {
   local w info pattern
-  for w in $(xdotool search --onlyvisible --classname snaplark 2>/dev/null); do
+  for w in $(xdotool search --onlyvisible --classname "$1" 2>/dev/null); do
     info=$(xwininfo -all -id "$w" 2>/dev/null) || continue
-    for pattern in "$@"; do grep -q -E "$pattern" <<<"$info" || continue 2; done
+    for pattern in "${@:2}"; do grep -q -E "$pattern" <<<"$info" || continue 2; done
     echo "$w"
     return 0
   done
   return 1
 }
-tray_icon() { our_window "Height: 22$"; }
-menu_open() { our_window "Override Redirect State: yes" "Height: [0-9]{3,}$"; }
-alert_open() { our_window "Override Redirect State: no" '"Snaplark"$'; }
+tray_icon() { window_of snaplark "Height: 22$"; }
+menu_open() { window_of snaplark "Override Redirect State: yes" "Height: [0-9]{3,}$"; }
+alert_open() { window_of snaplark "Override Redirect State: no" '"Snaplark"$'; }
 
-# Right-clicks the icon; true once the menu shows. Qt opens it again only once the pointer has
-# left the icon and come back.
+# Right-clicks the icon (Qt opens the menu again only once the pointer left it and came back).
 open_menu() {
   xdotool mousemove 512 700 mousemove --window "$(tray_icon)" 11 11 click 3
   poll 2 menu_open
 }
-# menu_choose ROWS: picks the entry ROWS down from the top by keyboard, which skips separators:
-# 1 Disable, 7 Preferences, 8 About, 9 How to use, 10 Quit. Away from the pointer no entry is
-# hovered and the keys count from the top.
+# menu_choose ROWS: picks the entry ROWS down by keyboard, from the top with the pointer away:
+# 1 Disable, 7 Preferences, 8 About, 9 How to use, 10 Quit (separators are skipped).
 menu_choose() {
   wait_until "the tray menu" 10 open_menu
   xdotool mousemove 512 700 key $(printf 'Down %.0s' $(seq "$1")) Return

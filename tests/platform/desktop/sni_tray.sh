@@ -24,24 +24,15 @@ start_recorder
 
 # Our item, registered; its tool tip says whether the agent is suspended.
 has_tooltip() {
-  local item path
-  item=$(watcher RegisteredStatusNotifierItems | grep -o "':[0-9.]*[^']*'" | tr -d "'" | head -n 1)
-  path=/${item#*/}
-  [ "$path" != "/$item" ] || path=/StatusNotifierItem
-  gdbus call --session --dest "${item%%/*}" --object-path "$path" --method \
+  local item
+  item=$(watcher RegisteredStatusNotifierItems | grep -o "':[0-9.]*'" | tr -d "'" | head -n 1)
+  gdbus call --session --dest "$item" --object-path /StatusNotifierItem --method \
     org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem ToolTip | grep -q "$1"
 }
 wait_until "our item, active" 10 has_tooltip "Snaplark is active"
 
 # Our icon is the last one of the host's bar at the top; the menu it opens is its tall window.
-host_menu() {
-  local w
-  for w in $(xdotool search --onlyvisible --classname gtk-sni-tray-standalone 2>/dev/null); do
-    window_geometry "$w"
-    [ "$HEIGHT" -gt 100 ] && { echo "$w"; return 0; }
-  done
-  return 1
-}
+host_menu() { window_of gtk-sni-tray-standalone "Height: [0-9]{3,}$"; }
 lines=$(wc -l <"$agent_out")
 for ((round = 0; round < ${SNAPLARK_ROUNDS:-5}; round++)); do
   for state in suspended active; do
