@@ -95,7 +95,7 @@ kill -KILL "$x_pid"
 status=0
 wait "$agent_pid" || status=$?
 [ "$status" -ne 0 ] && [ "$status" -lt 128 ] || fail "the agent ended with status $status"
-grep -q -E "lost the connection to the X display|X11 connection broke" "$work/dying.err" || fail "why?"
+grep -q -E "lost the connection to the X display|X11 connection broke" "$work/dying.err" || fail "no reason"
 cmp -s "$settings" "$work/settings.before" || fail "the dying agent changed the settings"
 
 [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null || { echo "skipped the rest: needs root, setpriv"; exit 77; }
