@@ -1,158 +1,80 @@
-// A client window for the desktop tests: it takes the keyboard focus and prints every key event it
-// receives with the modifier state the server gave it, one flushed line each:
-//   ready 0xWINDOW
-//   keypress KEYSYM state=0xN      keyrelease KEYSYM state=0xN
-// With --keymap it prints the keys down on the keyboard instead and exits. With --raw it opens no
-// window and prints every key press of the whole server, whoever has the focus:
-//   rawpress KEYSYM
-// With --lock-group N it locks the keyboard in XKB group N (0 to 3) and exits.
+// A client for the desktop tests, one flushed line per event:
+//   key_recorder [CLASS [--child]]  a window that takes the focus: "ready 0xWINDOW", then
+//                                   "keypress KEYSYM state=0xN" for each key press it receives
+//                                   (--child: the focus goes to an inner window without WM_CLASS)
+//   key_recorder --keymap           prints "down" and the keys down on the keyboard
+//   key_recorder --lock-group N     locks the keyboard in XKB group N
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <X11/extensions/XInput2.h>
 
-#include <cctype>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 
 namespace {
 
-void printKeymap(Display* display)
+// The group's first level: what a shortcut of that layout matches.
+const char* keysymName(Display* display, unsigned keycode, int group)
+{
+    const char* name =
+        XKeysymToString(XkbKeycodeToKeysym(display, static_cast<KeyCode>(keycode), group, 0));
+    return name ? name : "?";
+}
+
+int printKeymap(Display* display)
 {
     char keys[32] = {};
     XQueryKeymap(display, keys);
     std::printf("down");
-    for (int k = 0; k < 256; ++k) {
-        if ((keys[k / 8] >> (k % 8)) & 1) {
-            const KeySym sym = XkbKeycodeToKeysym(display, static_cast<KeyCode>(k), 0, 0);
-            const char* name = XKeysymToString(sym);
-            std::printf(" %s", name ? name : std::to_string(k).c_str());
-        }
+    for (unsigned k = 0; k < 256; ++k) {
+        if ((keys[k / 8] >> (k % 8)) & 1) std::printf(" %s", keysymName(display, k, 0));
     }
     std::printf("\n");
-}
-
-const char* keysymName(Display* display, unsigned keycode, unsigned state)
-{
-    // The active group's first level: what a shortcut of that layout matches.
-    const int group = static_cast<int>((state >> 13) & 3);
-    const KeySym sym = XkbKeycodeToKeysym(display, static_cast<KeyCode>(keycode), group, 0);
-    const char* name = XKeysymToString(sym);
-    return name ? name : "?";
-}
-
-int watchRawKeys(Display* display)
-{
-    int opcode = 0, event = 0, error = 0;
-    if (!XQueryExtension(display, "XInputExtension", &opcode, &event, &error)) return 1;
-    unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
-    XISetMask(bits, XI_RawKeyPress);
-    XIEventMask mask{XIAllMasterDevices, static_cast<int>(sizeof bits), bits};
-    XISelectEvents(display, DefaultRootWindow(display), &mask, 1);
-    XSync(display, False);
-    std::printf("ready raw\n");
-    std::fflush(stdout);
-    for (;;) {
-        XEvent e;
-        XNextEvent(display, &e);
-        if (e.xcookie.type != GenericEvent || e.xcookie.extension != opcode) continue;
-        if (!XGetEventData(display, &e.xcookie)) continue;
-        const auto* raw = static_cast<const XIRawEvent*>(e.xcookie.data);
-        XkbStateRec state{};
-        XkbGetState(display, XkbUseCoreKbd, &state);
-        std::printf("rawpress %s\n", keysymName(display, static_cast<unsigned>(raw->detail),
-                                                static_cast<unsigned>(state.group) << 13));
-        std::fflush(stdout);
-        XFreeEventData(display, &e.xcookie);
-    }
+    return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    std::string className = "KeyRecorder";
-    int x = 100, y = 100;
-    bool keymap = false;
-    bool raw = false;
-    int lockGroup = -1;
-    bool child = false;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--class") == 0 && i + 1 < argc)
-            className = argv[++i];
-        else if (std::strcmp(argv[i], "--at") == 0 && i + 2 < argc) {
-            x = std::atoi(argv[++i]);
-            y = std::atoi(argv[++i]);
-        } else if (std::strcmp(argv[i], "--keymap") == 0)
-            keymap = true;
-        else if (std::strcmp(argv[i], "--raw") == 0)
-            raw = true;
-        else if (std::strcmp(argv[i], "--child") == 0)
-            child = true;
-        else if (std::strcmp(argv[i], "--lock-group") == 0 && i + 1 < argc)
-            lockGroup = std::atoi(argv[++i]);
-    }
+    const std::string mode = argc > 1 ? argv[1] : "KeyRecorder";
     Display* display = XOpenDisplay(nullptr);
-    if (display == nullptr) {
-        std::fprintf(stderr, "key_recorder: cannot open display\n");
-        return 1;
-    }
-    if (keymap) {
-        printKeymap(display);
-        XCloseDisplay(display);
-        return 0;
-    }
-    if (raw) return watchRawKeys(display);
-    if (lockGroup >= 0) {
-        XkbLockGroup(display, XkbUseCoreKbd, static_cast<unsigned>(lockGroup));
+    if (display == nullptr) return 1;
+    if (mode == "--keymap") return printKeymap(display);
+    if (mode == "--lock-group" && argc > 2) {
+        XkbLockGroup(display, XkbUseCoreKbd, static_cast<unsigned>(std::stoi(argv[2])));
         XSync(display, False);
-        XCloseDisplay(display);
         return 0;
     }
 
-    const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), x, y, 300, 200,
-                                              0, 0, WhitePixel(display, DefaultScreen(display)));
-    XClassHint hint{};
-    std::string instance = className;
-    for (char& c : instance)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    hint.res_name = instance.data();
-    hint.res_class = className.data();
+    const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 100, 100, 300,
+                                              200, 0, 0, WhitePixel(display, 0));
+    std::string className = mode;
+    XClassHint hint{className.data(), className.data()};
     XSetClassHint(display, window, &hint);
-    XStoreName(display, window, "key recorder");
     // Buttons too, as any application: the press then holds the implicit grab for its release.
     XSelectInput(display, window,
-                 KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
-                     StructureNotifyMask);
+                 KeyPressMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask);
     XMapWindow(display, window);
-    for (;;) {
-        XEvent event;
+    XEvent event;
+    do {
         XNextEvent(display, &event);
-        if (event.type == MapNotify) break;
-    }
-    // With --child the focus goes to a window inside it that has no WM_CLASS of its own, as in
-    // toolkits that focus an inner window.
+    } while (event.type != MapNotify);
     Window focus = window;
-    if (child) {
-        focus = XCreateSimpleWindow(display, window, 0, 0, 300, 200, 0, 0,
-                                    WhitePixel(display, DefaultScreen(display)));
-        XSelectInput(display, focus, KeyPressMask | KeyReleaseMask);
+    if (argc > 2) {
+        focus = XCreateSimpleWindow(display, window, 0, 0, 300, 200, 0, 0, WhitePixel(display, 0));
+        XSelectInput(display, focus, KeyPressMask);
         XMapWindow(display, focus);
-        XSync(display, False);
     }
     XSetInputFocus(display, focus, RevertToPointerRoot, CurrentTime);
     XSync(display, False);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     std::printf("ready 0x%lx\n", window);
-    std::fflush(stdout);
     for (;;) {
-        XEvent event;
         XNextEvent(display, &event);
-        if (event.type != KeyPress && event.type != KeyRelease) continue;
-        std::printf("%s %s state=0x%x\n", event.type == KeyPress ? "keypress" : "keyrelease",
-                    keysymName(display, event.xkey.keycode, event.xkey.state),
+        if (event.type != KeyPress) continue;
+        const int group = static_cast<int>((event.xkey.state >> 13) & 3);
+        std::printf("keypress %s state=0x%x\n", keysymName(display, event.xkey.keycode, group),
                     event.xkey.state & 0xff);
-        std::fflush(stdout);
     }
 }

@@ -1,100 +1,56 @@
-#include <X11/keysym.h>
+// How an X event's modifier bits read, by the keys the server's modifier map puts on each.
+// gtest first: X.h defines None, which gtest uses as a name.
+// clang-format off
 #include <gtest/gtest.h>
+#include <X11/X.h>
+#include <X11/keysym.h>
+// clang-format on
+
+#include <tuple>
 
 #include "platform/x11/modifier_map.h"
 
 namespace snaplark::platform::x11 {
 namespace {
 
-// The X modifier bits and their indices in the server's modifier map.
-enum : unsigned {
-    ShiftMask = 1u << 0,
-    LockMask = 1u << 1,
-    ControlMask = 1u << 2,
-    Mod1Mask = 1u << 3,
-    Mod2Mask = 1u << 4,
-    Mod3Mask = 1u << 5,
-    Mod4Mask = 1u << 6,
-    Mod5Mask = 1u << 7,
-    Button1Mask = 1u << 8,
-    Button3Mask = 1u << 10,
-};
-enum {
-    ShiftMapIndex,
-    LockMapIndex,
-    ControlMapIndex,
-    Mod1MapIndex,
-    Mod2MapIndex,
-    Mod3MapIndex,
-    Mod4MapIndex,
-    Mod5MapIndex
-};
+using namespace modifier;
 
-// The modifier map of a stock Debian desktop (pc105, us).
-ModifierKeysyms stockMap()
+TEST(ModifierTable, ReadsEachModifierByItsKeys)
 {
-    ModifierKeysyms map;
-    map[ShiftMapIndex] = {XK_Shift_L, XK_Shift_R};
-    map[LockMapIndex] = {XK_Caps_Lock};
-    map[ControlMapIndex] = {XK_Control_L, XK_Control_R};
-    map[Mod1MapIndex] = {XK_Alt_L, XK_Alt_R, XK_Meta_L};
-    map[Mod2MapIndex] = {XK_Num_Lock};
-    map[Mod4MapIndex] = {XK_Super_L, XK_Super_R, XK_Super_L, XK_Hyper_L};
-    map[Mod5MapIndex] = {XK_ISO_Level3_Shift, XK_Mode_switch};
-    return map;
-}
-
-TEST(ModifierTable, TranslatesTheStockMap)
-{
-    const ModifierTable table(stockMap());
-    struct Case {
-        unsigned state;
-        ModifierFlags flags;
+    // A stock Debian desktop (pc105, us): Shift, Lock, Control, Mod1 to Mod5.
+    const ModifierKeysyms stock = {{{XK_Shift_L, XK_Shift_R},
+                                    {XK_Caps_Lock},
+                                    {XK_Control_L, XK_Control_R},
+                                    {XK_Alt_L, XK_Alt_R, XK_Meta_L},
+                                    {XK_Num_Lock},
+                                    {},
+                                    {XK_Super_L, XK_Super_R, XK_Super_L, XK_Hyper_L},
+                                    {XK_ISO_Level3_Shift, XK_Mode_switch}}};
+    // Mod1 to Mod5 moved: Meta alone, Alt, Super, Scroll Lock, Hyper alone.
+    const ModifierKeysyms moved = {{stock[0],
+                                    stock[1],
+                                    stock[2],
+                                    {XK_Meta_L},
+                                    {XK_Alt_L},
+                                    {XK_Super_L},
+                                    {XK_Scroll_Lock},
+                                    {XK_Hyper_L}}};
+    const std::tuple<const ModifierKeysyms&, unsigned, ModifierFlags> cases[] = {
+        // Shift, Control (Command), Super (Control) and Alt (Option) read end to end in
+        // gestures.sh.
+        {stock, Mod5Mask, option},                 // AltGr too
+        {stock, LockMask, capsLock},               // a locked Caps Lock blocks the gestures
+        {stock, ControlMask | Mod2Mask, command},  // Num Lock on changes nothing
+        {stock, Mod3Mask, otherModifierFlag},      // an unused modifier blocks both gestures
+        {stock, ControlMask | Button1Mask | (1u << 13), command},  // nor buttons, nor the group
+        {moved, Mod1Mask, option},
+        {moved, Mod2Mask, option},
+        {moved, Mod3Mask, control},
+        {moved, Mod4Mask | ControlMask, command},
+        {moved, Mod5Mask, otherModifierFlag},
     };
-    const Case cases[] = {
-        {0, 0},
-        {ShiftMask, 0x20000},
-        {ControlMask, 0x100000},             // Control stands for Command
-        {Mod4Mask, 0x40000},                 // Super for Control
-        {Mod1Mask, 0x80000},                 // Alt for Option
-        {Mod5Mask, 0x80000},                 // AltGr too
-        {LockMask, 0x10000},                 // a locked Caps Lock blocks the gestures
-        {Mod2Mask, 0},                       // Num Lock on changes nothing
-        {ControlMask | Mod2Mask, 0x100000},  // so a copy works with Num Lock on
-        {ControlMask | ShiftMask | Mod2Mask, 0x120000},
-        {Mod3Mask, otherModifierFlag},  // an unused modifier blocks both gestures
-        {ControlMask | Button1Mask | Button3Mask, 0x100000},  // buttons held are not modifiers
-        {ControlMask | (1u << 13), 0x100000},                 // nor is the keyboard group
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(table.translate(c.state), c.flags) << std::hex << c.state;
-}
-
-TEST(ModifierTable, FollowsRemappedModifiers)
-{
-    // Super on Mod3 and Num Lock on Mod4, Alt moved to Mod2, Hyper alone on Mod5.
-    ModifierKeysyms map = stockMap();
-    map[Mod1MapIndex] = {};
-    map[Mod2MapIndex] = {XK_Alt_L};
-    map[Mod3MapIndex] = {XK_Super_L};
-    map[Mod4MapIndex] = {XK_Num_Lock};
-    map[Mod5MapIndex] = {XK_Hyper_L};
-    const ModifierTable table(map);
-    EXPECT_EQ(table.translate(Mod3Mask), 0x40000u);
-    EXPECT_EQ(table.translate(Mod2Mask), 0x80000u);
-    EXPECT_EQ(table.translate(Mod4Mask | ControlMask), 0x100000u);
-    EXPECT_EQ(table.translate(Mod5Mask), otherModifierFlag);
-    EXPECT_EQ(table.translate(Mod1Mask), otherModifierFlag);
-}
-
-TEST(ModifierTable, ScrollLockIsIgnoredAndMetaIsOption)
-{
-    ModifierKeysyms map = stockMap();
-    map[Mod1MapIndex] = {XK_Meta_L};
-    map[Mod3MapIndex] = {XK_Scroll_Lock};
-    const ModifierTable table(map);
-    EXPECT_EQ(table.translate(Mod3Mask | ControlMask), 0x100000u);
-    EXPECT_EQ(table.translate(Mod1Mask), 0x80000u);
+    for (const auto& [map, state, flags] : cases)
+        EXPECT_EQ(ModifierTable(map).translate(state), flags) << std::hex << state;
 }
 
 }  // namespace
