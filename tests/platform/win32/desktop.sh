@@ -40,10 +40,11 @@ expect_no_copy() {
   sleep 0.5
   [ "$(c_typed)" = "$c" ] && [ "$(clipboard)" = sentinel ] || fail "$1 copied"
 }
+# expect_copy WHAT KEYS: a drag with KEYS held types C into the pad.
 expect_copy() {
   local c
   c=$(c_typed)
-  with_keys ctrl drag
+  with_keys "$2" drag
   wait_for 5 "$1 copies" bash -c "[ \$(tr -d '\r' <'$dir/pad.log' | grep -c '^down 67 ') -gt $c ]"
 }
 
@@ -57,24 +58,31 @@ with_keys ctrl drag
 wait_for 5 "Ctrl+drag copies the text" bash -c '[ "$(xclip -selection clipboard -o 2>/dev/null)" = "alpha beta gamma" ]'
 [ "$(count_lines agent "Command key is pressed")" = 2 ] || fail "Ctrl+drag: not one line for its press and one for its release"
 expect_no_key_down "Ctrl+drag"
-echo "ok: a plain drag copies nothing, Ctrl+drag copies"
+expect_copy "right Ctrl+drag" Control_R
+# The logo keys are Control: with Ctrl, no copy; nor with AltGr, which is Ctrl and Alt.
+for keys in "ctrl Super_L" "ctrl Super_R" "ctrl alt"; do expect_no_copy "drag with $keys" "$keys"; done
+xdotool key Caps_Lock
+expect_no_copy "Ctrl+drag with Caps Lock on" ctrl
+xdotool key Caps_Lock Num_Lock Scroll_Lock
+expect_copy "Ctrl+drag with Num Lock and Scroll Lock on" ctrl
+xdotool key Num_Lock Scroll_Lock
+echo "ok: a plain drag copies nothing, Ctrl+drag copies, with either Ctrl, other locks but not Caps Lock"
 
 # Ctrl+Shift+click pastes at the caret, twenty quick times: a release that comes while the paste's
 # chord is still being typed must read the Shift the user holds, not the chord's, and copy nothing.
+# Every other time with both Shift keys, which are let go for the chord and both given back.
 set_clipboard PASTED
+copies=$(count_lines agent "Command key is pressed")
 for round in $(seq 1 20); do
   xdotool mousemove "$FIELD_RIGHT" "$FIELD_Y" click 1
-  with_keys "ctrl shift" xdotool click 1
+  with_keys "ctrl shift $([ $((round % 2)) = 0 ] && echo Shift_R)" xdotool click 1
   sleep 0.15
 done
 wait_for 10 "twenty pastes" bash -c "tr -d '\r' <'$dir/pad.log' | grep -q '^text alpha beta gamma\(PASTED\)\{20\}$'"
-[ "$(count_lines agent "Command key is pressed")" = 2 ] || fail "a paste's release typed a copy"
+[ "$(count_lines agent "Command key is pressed")" = "$copies" ] || fail "a paste's release typed a copy"
 [ "$(count_lines agent "command-shift keys are pressed")" = 40 ] || fail "twenty pastes: not forty command-shift lines"
 expect_no_key_down "twenty pastes"
-xdotool key Caps_Lock
-expect_no_copy "Ctrl+drag with Caps Lock on" ctrl
-xdotool key Caps_Lock
-echo "ok: Ctrl+Shift+click pastes twenty times without a misfire; Caps Lock on blocks the copy"
+echo "ok: Ctrl+Shift+click pastes twenty times without a misfire"
 
 # The icon's middle button types a copy. It takes the focus from the pad, so the pad's keyboard
 # hook is what sees the chord: Ctrl, C, C, Ctrl.
@@ -106,7 +114,7 @@ sleep 0.5
 expect_no_copy "Ctrl+drag while suspended" ctrl
 choose Disable
 sleep 0.5
-expect_copy "resumed, Ctrl+drag"
+expect_copy "resumed, Ctrl+drag" ctrl
 echo "ok: Disable suspends the gestures and, chosen again, resumes them; menu clicks are not gestures"
 
 reg_is() { [ "$(wine reg query 'HKCU\Software\Snaplark' /v "$1" 2>/dev/null | tr -d '\r' | awk -v k="$1" '$1 == k {print $3}')" = "$2" ]; }
@@ -133,7 +141,7 @@ wait_for 10 "Escape closes the preferences window" bash -c "! xdotool search --n
 wine reg add 'HKCU\Software\Snaplark' /v boolEnableCopy /t REG_SZ /d no /f >/dev/null 2>&1
 expect_no_copy 'with boolEnableCopy "no", Ctrl+drag' ctrl
 wine reg add 'HKCU\Software\Snaplark' /v boolEnableCopy /t REG_SZ /d " Yes " /f >/dev/null 2>&1
-expect_copy 'with boolEnableCopy " Yes ", Ctrl+drag'
+expect_copy 'with boolEnableCopy " Yes ", Ctrl+drag' ctrl
 echo "ok: the preferences' checkboxes and strings written by hand switch the gestures; Start at login"
 
 for entry in About HowToUse; do
