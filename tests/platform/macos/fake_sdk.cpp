@@ -104,7 +104,6 @@ CFRunLoopSourceRef CFMachPortCreateRunLoopSource(CFAllocatorRef allocator, CFMac
 void CFMachPortInvalidate(CFMachPortRef port)
 {
     record("CFMachPortInvalidate", port);
-    cast(port)->callback = nullptr;
 }
 
 CFRunLoopRef CFRunLoopGetMain(void)
@@ -148,9 +147,8 @@ int64_t CGEventGetIntegerValueField(CGEventRef event, CGEventField field)
 
 CGEventRef CGEventCreateKeyboardEvent(CGEventSourceRef source, CGKeyCode virtualKey, bool keyDown)
 {
-    const bool refused = keyDown ? world.keyDownCannotBeMade : world.keyUpCannotBeMade;
-    return answer(refused ? nullptr : make<CGEventRef>("event"), "CGEventCreateKeyboardEvent",
-                  source, virtualKey, keyDown);
+    return answer(world.keyEventsRefused ? nullptr : make<CGEventRef>("event"),
+                  "CGEventCreateKeyboardEvent", source, virtualKey, keyDown);
 }
 
 void CGEventSetFlags(CGEventRef event, CGEventFlags flags)
@@ -191,6 +189,11 @@ void snaplark::fake_sdk::send(CGEventType type, CGEventFlags flags, std::int64_t
         if (FakeObject* tap = cast(object); tap->callback != nullptr)
             tap->callback(nullptr, type, cast<CGEventRef>(&event), tap->userInfo);
     }
+}
+
+void snaplark::fake_sdk::note(const char* what, CGEventFlags flags)
+{
+    record(what, flags);
 }
 
 // objc_msgSend, as fake_objc_send.cpp defines it: "[receiver selector:argument]".

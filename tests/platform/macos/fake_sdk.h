@@ -13,8 +13,7 @@
 namespace snaplark::fake_sdk {
 
 struct World {
-    bool keyDownCannotBeMade = false;
-    bool keyUpCannotBeMade = false;
+    bool keyEventsRefused = false;
     bool tapRefused = false;     // as without the permission taps need
     bool trusted = false;        // the Accessibility permission
     std::string calls;           // "function(arguments) = result", separated by "; "
@@ -26,5 +25,7 @@ extern World world;
 
 // The window server passes an event, or the news that it switched the taps off, to every tap.
 void send(CGEventType type, CGEventFlags flags, std::int64_t target, std::int64_t source = 1);
+// Writes "what(flags)" into the calls.
+void note(const char* what, CGEventFlags flags);
 
 }  // namespace snaplark::fake_sdk

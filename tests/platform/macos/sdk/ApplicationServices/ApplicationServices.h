@@ -69,10 +69,7 @@ enum CGEventType : uint32_t {
 enum CGEventTapLocation : uint32_t { kCGHIDEventTap = 0, kCGAnnotatedSessionEventTap = 2 };
 enum CGEventTapPlacement : uint32_t { kCGTailAppendEventTap = 1 };
 enum CGEventTapOptions : uint32_t { kCGEventTapOptionListenOnly = 0x00000001 };
-enum CGEventField : uint32_t {
-    kCGEventTargetUnixProcessID = 40,
-    kCGEventSourceUnixProcessID = 41,
-};
+enum CGEventField : uint32_t { kCGEventTargetUnixProcessID = 40 };
 
 typedef CGEventRef (*CGEventTapCallBack)(CGEventTapProxy proxy, CGEventType type, CGEventRef event,
                                          void* userInfo);
