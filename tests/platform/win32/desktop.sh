@@ -1,61 +1,53 @@
 #!/usr/bin/env bash
-# The Windows agent end to end under Wine: gestures in a text field of our own test pad, the
-# notification icon's menu and each of its entries, the settings in the registry, one agent per
-# session, Quit and swapped buttons. Usage: desktop.sh BUILD_DIR
+# The Windows agent end to end under Wine: gestures in our test pad's text field, the notification
+# icon and its menu, the settings in the registry, one agent per session, Quit, swapped buttons.
 set -euo pipefail
 source "$(dirname "$0")/wine_session.sh"
 wine_session_start "$1"
-dir=$WINE_SESSION_DIR
 fail() { wine_session_fail "$@"; }
 clipboard() { xclip -selection clipboard -o 2>/dev/null; }
 set_clipboard() { printf %s "$1" | xclip -selection clipboard -i; }
 c_typed() { log_lines pad | grep -c '^down 67 ' || true; }
 agent_lines() { log_lines agent | wc -l; }
+at_least() { [ "$("${@:2}")" -ge "$1" ]; }
+last_is() { [ "$(log_lines "$1" | grep -E "$2" | tail -n 1)" = "$3" ]; }
+reg_is() { [ "$(wine reg query 'HKCU\Software\Snaplark' /v "$1" 2>/dev/null | tr -d '\r' | awk -v k="$1" '$1 == k {print $3}')" = "$2" ]; }
 
 drag() {
   xdotool mousemove "$FIELD_LEFT" "$FIELD_Y" mousedown 1
   xdotool mousemove $((FIELD_LEFT + 200)) "$FIELD_Y" mousemove "$FIELD_RIGHT" "$FIELD_Y" mouseup 1
 }
-# with_keys KEYS COMMAND...: COMMAND with KEYS (a list, maybe empty) held.
 with_keys() {
-  local keys=$1
-  shift
-  [ -z "$keys" ] || xdotool keydown $keys
-  "$@"
-  [ -z "$keys" ] || xdotool keyup $keys
+  [ -z "$1" ] || xdotool keydown $1
+  "${@:2}"
+  [ -z "$1" ] || xdotool keyup $1
 }
-# Every chord lets go of what it pressed and gives back what it let go: in the pad's report after
-# the last key-up, nothing is down.
+# Every chord lets go of what it pressed and gives back what it let go.
 expect_no_key_down() {
-  wait_for 5 "the held keys after: $1" bash -c "tr -d '\r' <'$dir/pad.log' | grep -E '^(key [0-9]+ up|held)' | tail -n 1 | grep -q ^held"
-  [ "$(log_lines pad | grep '^held' | tail -n 1)" = "held none" ] || fail "$1 left a key down"
+  wait_for 5 "the held keys after $1" last_is pad '^(key [0-9]+ up|held)' "held none"
 }
 # expect_no_copy WHAT KEYS: a drag with KEYS held is reported (press and release), yet copies nothing.
 expect_no_copy() {
-  local lines c
-  lines=$(agent_lines) c=$(c_typed)
+  local lines=$(agent_lines) c=$(c_typed)
   set_clipboard sentinel
   with_keys "$2" drag
-  wait_for 5 "$1 is reported" bash -c "[ \$(tr -d '\r' <'$dir/agent.log' | wc -l) -ge $((lines + 2)) ]"
+  wait_for 5 "$1 is reported" at_least $((lines + 2)) agent_lines
   sleep 0.5
   [ "$(c_typed)" = "$c" ] && [ "$(clipboard)" = sentinel ] || fail "$1 copied"
 }
-# expect_copy WHAT KEYS: a drag with KEYS held types C into the pad.
 expect_copy() {
-  local c
-  c=$(c_typed)
+  local c=$(c_typed)
   with_keys "$2" drag
-  wait_for 5 "$1 copies" bash -c "[ \$(tr -d '\r' <'$dir/pad.log' | grep -c '^down 67 ') -gt $c ]"
+  wait_for 5 "$1 copies" at_least $((c + 1)) c_typed
 }
 
-# Each run starts from no settings: both gestures on.
 wine reg delete 'HKCU\Software\Snaplark' /f >/dev/null 2>&1 || true
 start_pad
 start_agent
 expect_no_copy "a plain drag" ""
 # Wine hands the Windows clipboard to X.
 with_keys ctrl drag
-wait_for 5 "Ctrl+drag copies the text" bash -c '[ "$(xclip -selection clipboard -o 2>/dev/null)" = "alpha beta gamma" ]'
+wait_for 5 "Ctrl+drag copies the text" bash -c '[ "$(xclip -selection clipboard -o)" = "alpha beta gamma" ]'
 [ "$(count_lines agent "Command key is pressed")" = 2 ] || fail "Ctrl+drag: not one line for its press and one for its release"
 expect_no_key_down "Ctrl+drag"
 expect_copy "right Ctrl+drag" Control_R
@@ -68,9 +60,8 @@ expect_copy "Ctrl+drag with Num Lock and Scroll Lock on" ctrl
 xdotool key Num_Lock Scroll_Lock
 echo "ok: a plain drag copies nothing, Ctrl+drag copies, with either Ctrl, other locks but not Caps Lock"
 
-# Ctrl+Shift+click pastes at the caret, twenty quick times: a release that comes while the paste's
-# chord is still being typed must read the Shift the user holds, not the chord's, and copy nothing.
-# Every other time with both Shift keys, which are let go for the chord and both given back.
+# Twenty quick pastes: a release that comes while the paste's chord is still being typed must read
+# the Shift the user holds, not the chord's. Every other time both Shift keys are let go and given back.
 set_clipboard PASTED
 copies=$(count_lines agent "Command key is pressed")
 for round in $(seq 1 20); do
@@ -78,23 +69,22 @@ for round in $(seq 1 20); do
   with_keys "ctrl shift $([ $((round % 2)) = 0 ] && echo Shift_R)" xdotool click 1
   sleep 0.15
 done
-wait_for 10 "twenty pastes" bash -c "tr -d '\r' <'$dir/pad.log' | grep -q '^text alpha beta gamma\(PASTED\)\{20\}$'"
+wait_for 10 "twenty pastes" last_is pad '^text' "text alpha beta gamma$(printf 'PASTED%.0s' {1..20})"
 [ "$(count_lines agent "Command key is pressed")" = "$copies" ] || fail "a paste's release typed a copy"
 [ "$(count_lines agent "command-shift keys are pressed")" = 40 ] || fail "twenty pastes: not forty command-shift lines"
 expect_no_key_down "twenty pastes"
 echo "ok: Ctrl+Shift+click pastes twenty times without a misfire"
 
-# The icon's middle button types a copy. It takes the focus from the pad, so the pad's keyboard
-# hook is what sees the chord: Ctrl, C, C, Ctrl.
-chords=$(log_lines pad | grep -c '^key 67 down injected' || true)
+# The icon's middle button takes the focus from the pad, so the pad's keyboard hook is what sees
+# its copy: Ctrl, C, C, Ctrl.
+chords=$(count_lines pad "key 67 down injected")
 xdotool mousemove 11 12 sleep 0.3 click 2
-wait_for 5 "the middle button writes onClickedMenuBar" grep -q onClickedMenuBar "$dir/agent.log"
-wait_for 5 "the middle button types a copy" bash -c "[ \$(tr -d '\r' <'$dir/pad.log' | grep -c '^key 67 down injected') -gt $chords ]"
-wait_for 5 "the icon's copy lets go of its Ctrl" bash -c "tr -d '\r' <'$dir/pad.log' | grep '^key ' | tail -n 1 | grep -q '^key 162 up injected'"
+wait_for 5 "the middle button writes onClickedMenuBar" grep -q onClickedMenuBar "$WINE_SESSION_DIR/agent.log"
+wait_for 5 "the middle button types a copy" at_least $((chords + 1)) count_lines pad "key 67 down injected"
+wait_for 5 "the icon's copy lets go of its Ctrl" last_is pad '^key ' "key 162 up injected"
 echo "ok: the icon's middle button types a copy"
 
-# The icon's menu: its window (with a pointer resting on the icon first, as a hand does) and the
-# rows' offsets from its top in Wine's metrics.
+# The menu's window, and its rows' offsets from its top in Wine's metrics.
 declare -A row=([Disable]=10 [Preference]=130 [About]=147 [HowToUse]=173 [Quit]=190)
 menu_corner() {
   xwininfo -root -tree | grep '(has no name): ("snaplark.exe" "snaplark.exe")' |
@@ -102,6 +92,7 @@ menu_corner() {
 }
 choose() {
   local x y
+  # A pointer rests on the icon before it clicks, as a hand does.
   xdotool mousemove 11 12 sleep 0.3 click 1
   wait_for 5 "the menu opens for $1" menu_corner
   read -r x y <<<"$(menu_corner)"
@@ -117,8 +108,6 @@ sleep 0.5
 expect_copy "resumed, Ctrl+drag" ctrl
 echo "ok: Disable suspends the gestures and, chosen again, resumes them; menu clicks are not gestures"
 
-reg_is() { [ "$(wine reg query 'HKCU\Software\Snaplark' /v "$1" 2>/dev/null | tr -d '\r' | awk -v k="$1" '$1 == k {print $3}')" = "$2" ]; }
-run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 choose Preference
 wait_for 10 "the preferences window opens" xdotool search --name '^Snaplark Preferences$'
 window=$(xdotool search --name '^Snaplark Preferences$' | head -n 1)
@@ -130,6 +119,7 @@ expect_no_copy "Ctrl+drag with copy switched off" ctrl
 xdotool windowactivate --sync "$window" key space shift+Tab space
 wait_for 10 "the copy checkbox writes 1 again" reg_is boolEnableCopy 0x1
 wait_for 10 "the paste checkbox writes 1 again" reg_is boolEnablePaste 0x1
+run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 xdotool key Tab Tab space
 wait_for 10 "Start at login adds the agent to the Run key" \
   bash -c "wine reg query '$run_key' /v Snaplark 2>/dev/null | tr -d '\r' | grep -q 'snaplark.exe\"\$'"
@@ -144,18 +134,17 @@ wine reg add 'HKCU\Software\Snaplark' /v boolEnableCopy /t REG_SZ /d " Yes " /f 
 expect_copy 'with boolEnableCopy " Yes ", Ctrl+drag' ctrl
 echo "ok: the preferences' checkboxes and strings written by hand switch the gestures; Start at login"
 
-for entry in About HowToUse; do
-  title="Snaplark beta 0.1.0"
-  [ $entry = HowToUse ] && title="How To Use"
-  choose $entry
-  wait_for 10 "$entry opens" xdotool search --name "^$title\$"
-  xdotool windowactivate --sync "$(xdotool search --name "^$title\$" | head -n 1)" key Return
-  wait_for 10 "$entry closes" bash -c "! xdotool search --name '^$title\$'"
+for title in "Snaplark beta 0.1.0:About" "How To Use:HowToUse"; do
+  choose "${title#*:}"
+  title="^${title%:*}\$"
+  wait_for 10 "$title opens" xdotool search --name "$title"
+  xdotool windowactivate --sync "$(xdotool search --name "$title" | head -n 1)" key Return
+  wait_for 10 "$title closes" bash -c "! xdotool search --name '$title'"
 done
 status=0
-wine "$WINE_SESSION_BUILD/snaplark.exe" >/dev/null 2>"$dir/second.err" || status=$?
-[ "$status" = 1 ] && grep -q "another Snaplark is already running" "$dir/second.err" ||
-  fail "a second agent exited with $status, saying: $(cat "$dir/second.err")"
+wine "$WINE_SESSION_BUILD/snaplark.exe" >/dev/null 2>"$WINE_SESSION_DIR/second.err" || status=$?
+[ "$status" = 1 ] && grep -q "another Snaplark is already running" "$WINE_SESSION_DIR/second.err" ||
+  fail "a second agent exited with $status"
 choose Quit
 wait_for 15 "Quit ends the agent" bash -c "! kill -0 $AGENT_PID"
 status=0

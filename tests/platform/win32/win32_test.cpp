@@ -147,18 +147,17 @@ TEST(Typist, TypesExactlyTheChordAndGivesBackWhatTheUserHolds)
 }
 
 // The user lets go of Shift (and maybe takes it again) while the paste chord goes through the
-// queue: Shift must end as the user left it, and only a give-back the user undid is let go again.
+// queue: Shift must end as the user left it.
 TEST(Typist, AShiftTheUserLetsGoMidChordEndsAsTheUserLeftIt)
 {
     struct Case {
         std::vector<KeyStroke> beforeKeyUp, afterChord;
         std::vector<VirtualKey> held;
-        std::size_t typed;
     };
     const Case cases[] = {
-        {{{lShift, true}}, {}, {lCtrl}, 5},
-        {{}, {{lShift, true}}, {lCtrl}, 4},
-        {{{lShift, true}, {lShift, false}}, {}, {lShift, lCtrl}, 4},
+        {{{lShift, true}}, {}, {lCtrl}},
+        {{}, {{lShift, true}}, {lCtrl}},
+        {{{lShift, true}, {lShift, false}}, {}, {lShift, lCtrl}},
     };
     for (const Case& c : cases) {
         FakeSystem system;
@@ -172,7 +171,6 @@ TEST(Typist, AShiftTheUserLetsGoMidChordEndsAsTheUserLeftIt)
             system.queue.push_back({s, false});
         system.process();
         EXPECT_EQ(system.state, keys(c.held)) << &c - cases;
-        EXPECT_EQ(system.typed.size(), c.typed) << &c - cases;
     }
 }
 
