@@ -134,12 +134,13 @@ wine reg add 'HKCU\Software\Snaplark' /v boolEnableCopy /t REG_SZ /d " Yes " /f 
 expect_copy 'with boolEnableCopy " Yes ", Ctrl+drag' ctrl
 echo "ok: the preferences' checkboxes and strings written by hand switch the gestures; Start at login"
 
-for title in "Snaplark beta 0.1.0:About" "How To Use:HowToUse"; do
-  choose "${title#*:}"
-  title="^${title%:*}\$"
-  wait_for 10 "$title opens" xdotool search --name "$title"
+for entry in About HowToUse; do
+  title="^Snaplark beta 0.1.0\$"
+  [ $entry = HowToUse ] && title="^How To Use\$"
+  choose $entry
+  wait_for 10 "$entry opens" xdotool search --name "$title"
   xdotool windowactivate --sync "$(xdotool search --name "$title" | head -n 1)" key Return
-  wait_for 10 "$title closes" bash -c "! xdotool search --name '$title'"
+  wait_for 10 "$entry closes" bash -c "! xdotool search --name '$title'"
 done
 status=0
 wine "$WINE_SESSION_BUILD/snaplark.exe" >/dev/null 2>"$WINE_SESSION_DIR/second.err" || status=$?

@@ -1,7 +1,5 @@
-# Shared by the Windows end-to-end test and the latency benchmark: a private X server with a
-# window manager and a notification area, the build's Wine prefix with a wineserver that stays
-# up between programs, the test pad and the agent. Source it, then call wine_session_start BUILD.
-# Every wait has a deadline; nothing here sleeps blindly except to pace the pointer.
+# For the Windows end-to-end test and the latency benchmark: a private X server with a window
+# manager and a notification area, Wine, the test pad and the agent. Every wait has a deadline.
 
 wine_session_fail() {
   echo "FAIL: $*" >&2
@@ -9,7 +7,6 @@ wine_session_fail() {
   exit 1
 }
 
-# wait_for SECONDS DESCRIPTION COMMAND...: runs COMMAND until it succeeds.
 wait_for() {
   local seconds=$1 what=$2 deadline=$((SECONDS + $1))
   shift 2
@@ -19,7 +16,7 @@ wait_for() {
   done
 }
 
-# Runs in the background, to be ended with the session: "$@", standard output to NAME.log.
+# session_run NAME COMMAND...: in the background until the session ends, output to NAME.log.
 session_run() {
   local name=$1
   shift
@@ -52,28 +49,25 @@ wine_session_start() {
   session_run trayer trayer --edge top --align left --widthtype pixel --width 120 \
     --heighttype pixel --height 24 --SetDockType true
   wait_for 10 "the notification area appears" bash -c 'xwininfo -root -tree | grep -q "(\"panel\" \"trayer\")"'
-  # The prefix is made once and reused; its first start is the slow part of Wine. A wineserver of
-  # this prefix that already runs (status 2) serves as well.
+  # The prefix is made once and reused. A wineserver left from programs run without this display
+  # would keep their desktop, where our windows never show: ours starts afresh and stays up.
   [ -f "$WINEPREFIX/system.reg" ] || { wineboot -i >/dev/null 2>&1; wineserver -w; }
-  wineserver -p10 || true
+  wineserver -k 2>/dev/null || true
+  wineserver -p10
 }
 
-pad_geometry() {
-  xwininfo -name "Snaplark test pad" | awk '/Absolute upper-left [XY]/{printf "%s ", $NF}'
-}
 # True once the window manager has left the pad where it was at the last look.
 pad_settled() {
   local previous=${PAD_GEOMETRY:-}
-  PAD_GEOMETRY=$(pad_geometry)
-  [ "$PAD_GEOMETRY" = "$previous" ]
+  PAD_GEOMETRY=$(xwininfo -name "Snaplark test pad" | awk '/Absolute upper-left [XY]/{printf "%s ", $NF}')
+  [ -n "$PAD_GEOMETRY" ] && [ "$PAD_GEOMETRY" = "$previous" ]
 }
 
 # Starts the test pad and sets FIELD_LEFT, FIELD_RIGHT (past the end of its text) and FIELD_Y.
 start_pad() {
   session_run pad wine "$WINE_SESSION_BUILD/tests/snaplark_testpad.exe"
   wait_for 30 "the test pad starts" grep -q '^ready' "$WINE_SESSION_DIR/pad.log"
-  wait_for 30 "the test pad's window is mapped" xwininfo -name "Snaplark test pad"
-  wait_for 10 "the test pad's window settles" pad_settled
+  wait_for 30 "the test pad's window settles" pad_settled
   read -r PAD_X PAD_Y <<<"$PAD_GEOMETRY"
   FIELD_LEFT=$((PAD_X + 12)) FIELD_RIGHT=$((PAD_X + 560)) FIELD_Y=$((PAD_Y + 25))
 }
