@@ -59,9 +59,9 @@ constexpr VirtualKey lShift = Typist::leftShift, rShift = Typist::rightShift,
 // Strokes as "+key" for down and "-key" for up: letters as themselves, the others by name.
 std::string text(const std::vector<KeyStroke>& strokes)
 {
-    const std::map<VirtualKey, std::string> names{{lShift, "LShift"}, {lCtrl, "LCtrl"},
-                                                  {lAlt, "LAlt"},     {lWin, "LWin"},
-                                                  {mask, "Mask"},     {insert, "Insert"}};
+    const std::map<VirtualKey, std::string> names{
+        {lShift, "LShift"}, {rShift, "RShift"}, {lCtrl, "LCtrl"},  {lAlt, "LAlt"},
+        {lWin, "LWin"},     {mask, "Mask"},     {insert, "Insert"}};
     std::string out;
     for (KeyStroke s : strokes) {
         out += out.empty() ? "" : " ";
@@ -125,6 +125,7 @@ TEST(Typist, TypesExactlyTheChordAndGivesBackWhatTheUserHolds)
                    selectionOnly = TerminalKind::selectionOnly;
     const Case cases[] = {
         {none, keyC, {lCtrl}, "+J -J", 'J'},  // where Dvorak has its c
+        {none, keyV, {lShift, rShift, lCtrl}, "-LShift -RShift +V -V +LShift +RShift"},
         // Alt and Win are let go behind a mask key, or the window's menu or Start would open.
         {none, keyC, {lAlt, lWin}, "+Mask -Mask -LAlt -LWin +LCtrl +C -C -LCtrl +LAlt +LWin"},
         {console, keyV, {rShift, rCtrl}, "+V -V"},
