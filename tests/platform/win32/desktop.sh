@@ -10,6 +10,7 @@ set_clipboard() { printf %s "$1" | xclip -selection clipboard -i; }
 c_typed() { log_lines pad | grep -c '^down 67 ' || true; }
 agent_lines() { log_lines agent | wc -l; }
 at_least() { [ "$("${@:2}")" -ge "$1" ]; }
+not() { ! "$@"; }
 last_is() { [ "$(log_lines "$1" | grep -E "$2" | tail -n 1)" = "$3" ]; }
 reg_is() { [ "$(wine reg query 'HKCU\Software\Snaplark' /v "$1" 2>/dev/null | tr -d '\r' | awk -v k="$1" '$1 == k {print $3}')" = "$2" ]; }
 
@@ -119,14 +120,13 @@ expect_no_copy "Ctrl+drag with copy switched off" ctrl
 xdotool windowactivate --sync "$window" key space shift+Tab space
 wait_for 10 "the copy checkbox writes 1 again" reg_is boolEnableCopy 0x1
 wait_for 10 "the paste checkbox writes 1 again" reg_is boolEnablePaste 0x1
-run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+in_run_key() { wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v Snaplark 2>/dev/null | tr -d '\r' | grep -q 'snaplark.exe"$'; }
 xdotool key Tab Tab space
-wait_for 10 "Start at login adds the agent to the Run key" \
-  bash -c "wine reg query '$run_key' /v Snaplark 2>/dev/null | tr -d '\r' | grep -q 'snaplark.exe\"\$'"
+wait_for 10 "Start at login adds the agent to the Run key" in_run_key
 xdotool key space
-wait_for 10 "Start at login, unticked, takes it out again" bash -c "! wine reg query '$run_key' /v Snaplark"
+wait_for 10 "Start at login, unticked, takes it out again" not in_run_key
 xdotool key Escape
-wait_for 10 "Escape closes the preferences window" bash -c "! xdotool search --name '^Snaplark Preferences$'"
+wait_for 10 "Escape closes the preferences window" not xdotool search --name '^Snaplark Preferences$'
 # A value put in the registry by hand as a string is read by the same rule as everywhere.
 wine reg add 'HKCU\Software\Snaplark' /v boolEnableCopy /t REG_SZ /d no /f >/dev/null 2>&1
 expect_no_copy 'with boolEnableCopy "no", Ctrl+drag' ctrl
@@ -140,14 +140,14 @@ for entry in About HowToUse; do
   choose $entry
   wait_for 10 "$entry opens" xdotool search --name "$title"
   xdotool windowactivate --sync "$(xdotool search --name "$title" | head -n 1)" key Return
-  wait_for 10 "$entry closes" bash -c "! xdotool search --name '$title'"
+  wait_for 10 "$entry closes" not xdotool search --name "$title"
 done
 status=0
 wine "$WINE_SESSION_BUILD/snaplark.exe" >/dev/null 2>"$WINE_SESSION_DIR/second.err" || status=$?
 [ "$status" = 1 ] && grep -q "another Snaplark is already running" "$WINE_SESSION_DIR/second.err" ||
   fail "a second agent exited with $status"
 choose Quit
-wait_for 15 "Quit ends the agent" bash -c "! kill -0 $AGENT_PID"
+wait_for 15 "Quit ends the agent" not kill -0 "$AGENT_PID"
 status=0
 wait "$AGENT_PID" || status=$?
 [ "$status" = 0 ] || fail "the agent exited with $status after Quit"

@@ -43,13 +43,6 @@ TEST(OwnClicks, AReleaseGoesWithItsPressAndAPressBesideOurMenuIsOurs)
     EXPECT_EQ(primaryButtonChange(WM_MOUSEWHEEL, true), std::nullopt);
 }
 
-TEST(ConsoleRule, KnowsConsolesByTheirExactWindowClass)
-{
-    EXPECT_EQ(consoleKindOf("ConsoleWindowClass"), TerminalKind::shiftChords);
-    EXPECT_EQ(consoleKindOf("PuTTY"), TerminalKind::selectionOnly);
-    EXPECT_EQ(consoleKindOf("consolewindowclass"), TerminalKind::none);
-}
-
 constexpr VirtualKeyCode keyC = 8, keyV = 9;
 constexpr VirtualKey lShift = Typist::leftShift, rShift = Typist::rightShift,
                      lCtrl = Typist::leftControl, rCtrl = Typist::rightControl,
@@ -75,7 +68,7 @@ std::string text(const std::vector<KeyStroke>& strokes)
 // taken in the order they were queued; each changes the keyboard state (a key-up of a key that is
 // up changes nothing, as on Windows) and passes the keyboard hook.
 struct FakeSystem final : KeyboardDevice {
-    TerminalKind kind = TerminalKind::none;
+    std::string windowClass = "Notepad";
     VirtualKey keyForC = 'C';
     std::bitset<256> state;
     std::deque<std::pair<KeyStroke, bool>> queue;  // with whether the typist typed it
@@ -92,7 +85,7 @@ struct FakeSystem final : KeyboardDevice {
         }
     }
     bool isDown(VirtualKey key) const override { return state.test(key); }
-    TerminalKind foregroundKind() const override { return kind; }
+    TerminalKind foregroundKind() const override { return consoleKindOf(windowClass); }
     VirtualKey keyTyping(char character) const override { return character == 'c' ? keyForC : 'V'; }
     void type(const std::vector<KeyStroke>& strokes) override
     {
@@ -115,27 +108,28 @@ std::bitset<256> keys(const std::vector<VirtualKey>& held)
 TEST(Typist, TypesExactlyTheChordAndGivesBackWhatTheUserHolds)
 {
     struct Case {
-        TerminalKind kind;
+        const char* windowClass;
         VirtualKeyCode key;
         std::vector<VirtualKey> held;
         std::string typed;
         VirtualKey keyForC = 'C';
     };
-    constexpr auto none = TerminalKind::none, console = TerminalKind::shiftChords,
-                   selectionOnly = TerminalKind::selectionOnly;
     const Case cases[] = {
-        {none, keyC, {lCtrl}, "+J -J", 'J'},  // where Dvorak has its c
-        {none, keyV, {lShift, rShift, lCtrl}, "-LShift -RShift +V -V +LShift +RShift"},
+        {"Notepad", keyC, {lCtrl}, "+J -J", 'J'},  // where Dvorak has its c
+        {"Notepad", keyV, {lShift, rShift, lCtrl}, "-LShift -RShift +V -V +LShift +RShift"},
         // Alt and Win are let go behind a mask key, or the window's menu or Start would open.
-        {none, keyC, {lAlt, lWin}, "+Mask -Mask -LAlt -LWin +LCtrl +C -C -LCtrl +LAlt +LWin"},
-        {console, keyV, {rShift, rCtrl}, "+V -V"},
-        {console, keyC, {lCtrl}, "+LShift +C -C -LShift"},
-        {selectionOnly, keyC, {lCtrl}, ""},
-        {selectionOnly, keyV, {lCtrl, lShift}, "-LCtrl +Insert -Insert +LCtrl"},
+        {"Notepad", keyC, {lAlt, lWin}, "+Mask -Mask -LAlt -LWin +LCtrl +C -C -LCtrl +LAlt +LWin"},
+        // The console and Windows Terminal take Shift chords; window classes match exactly.
+        {"ConsoleWindowClass", keyV, {rShift, rCtrl}, "+V -V"},
+        {"CASCADIA_HOSTING_WINDOW_CLASS", keyC, {lCtrl}, "+LShift +C -C -LShift"},
+        {"consolewindowclass", keyC, {lCtrl}, "+C -C"},
+        // PuTTY and mintty copy what is selected by themselves, and paste with Shift+Insert.
+        {"PuTTY", keyC, {lCtrl}, ""},
+        {"mintty", keyV, {lCtrl, lShift}, "-LCtrl +Insert -Insert +LCtrl"},
     };
     for (const Case& c : cases) {
         FakeSystem system;
-        system.kind = c.kind;
+        system.windowClass = c.windowClass;
         system.keyForC = c.keyForC;
         system.state = keys(c.held);
         system.typist.keyDown(c.key, modifier::command);
