@@ -1,11 +1,9 @@
 // objc_msgSend is declared without a prototype and called through a cast to each message's type.
-// This definition takes the widest of the messages the backend sends (receiver, selector and one
-// integer); it lives apart from the headers so that its own type does not clash with theirs.
-namespace snaplark::fake_sdk {
-void* receiveMessage(void* receiver, void* selector, long argument);
-}
+// This definition takes the widest of the messages the macOS input sends (receiver, selector and
+// one integer); it lives apart from the headers so that its own type does not clash with theirs.
+extern "C" void* receiveMessage(void* receiver, void* selector, long argument);
 
 extern "C" void* objc_msgSend(void* receiver, void* selector, long argument)
 {
-    return snaplark::fake_sdk::receiveMessage(receiver, selector, argument);
+    return receiveMessage(receiver, selector, argument);
 }

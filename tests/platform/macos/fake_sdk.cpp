@@ -2,367 +2,205 @@
 
 #include <objc/runtime.h>
 
-#include <map>
-#include <memory>
+#include <deque>
 #include <sstream>
-#include <utility>
+#include <type_traits>
 
-// The SDK's opaque types, given bodies here.
+snaplark::fake_sdk::World snaplark::fake_sdk::world;
+using snaplark::fake_sdk::world;
+
+// Every opaque type of the SDK is this one object, cast to the SDK's pointer type at the border.
 struct FakeObject {
-    explicit FakeObject(std::string label) : label(std::move(label)) {}
-    virtual ~FakeObject() = default;
     std::string label;
-};
-struct __CFString : FakeObject {
-    using FakeObject::FakeObject;
-};
-struct __CFBoolean : FakeObject {
-    using FakeObject::FakeObject;
-};
-struct __CFRunLoop : FakeObject {
-    using FakeObject::FakeObject;
-};
-struct __CFDictionary : FakeObject {
-    using FakeObject::FakeObject;
-};
-struct __CGEvent : FakeObject {
-    using FakeObject::FakeObject;
-    CGEventType type = kCGEventNull;
     CGEventFlags flags = 0;
-    std::int64_t targetProcess = 0;
-    std::int64_t sourceProcess = 0;
-};
-struct __CFMachPort : FakeObject {
-    using FakeObject::FakeObject;
-    CGEventMask mask = 0;
-    CGEventTapCallBack callback = nullptr;
+    std::int64_t target = 0;
+    std::int64_t source = 0;
+    CGEventTapCallBack callback = nullptr;  // a tap's
     void* userInfo = nullptr;
-    bool enabled = true;
-    bool valid = true;
-    bool onMainRunLoop = false;
 };
-struct __CFRunLoopSource : FakeObject {
-    using FakeObject::FakeObject;
-    CFMachPortRef port = nullptr;
-};
-struct objc_class {
-    std::string name;
-};
-struct objc_object {
-    std::string name;
-};
-struct objc_selector {
-    std::string name;
-};
+struct CFDictionaryKeyCallBacks {};
+struct CFDictionaryValueCallBacks {};
 
 namespace {
 
-__CFString commonModes{"kCFRunLoopCommonModes"};
-__CFString promptKey{"kAXTrustedCheckOptionPrompt"};
-__CFBoolean trueValue{"kCFBooleanTrue"};
-__CFRunLoop mainRunLoop{"main"};
-objc_class applicationClass{"NSApplication"};
-objc_object application{"NSApp"};
+std::deque<FakeObject> objects;
+std::map<std::string, FakeObject> named;  // constants, classes and selectors: never released
 
-struct World {
-    snaplark::fake_sdk::Settings settings;
-    std::vector<std::string> calls;
-    std::map<const void*, std::unique_ptr<FakeObject>> owned;
-    std::vector<__CFMachPort*> taps;
-    std::map<std::string, int> counters;
-    std::map<std::string, std::unique_ptr<objc_selector>, std::less<>> selectors;
-};
-
-World& world()
+template <typename Sdk = FakeObject*> Sdk cast(const void* object)
 {
-    static World w;
-    return w;
+    return reinterpret_cast<Sdk>(const_cast<void*>(object));
 }
 
-template <typename T> T* make(const std::string& kind)
+template <typename Sdk> Sdk make(const std::string& kind)
 {
-    auto object = std::make_unique<T>(kind + std::to_string(++world().counters[kind]));
-    T* raw = object.get();
-    world().owned.emplace(raw, std::move(object));
-    return raw;
+    objects.push_back({kind + std::to_string(++world.made[kind])});
+    world.live.insert(&objects.back());
+    return cast<Sdk>(&objects.back());
 }
 
-std::string label(const void* object)
+template <typename Sdk> Sdk constant(const std::string& name)
 {
-    if (object == nullptr) return "NULL";
-    if (auto found = world().owned.find(object); found != world().owned.end()) {
-        return found->second->label;
-    }
-    for (const FakeObject* known : std::initializer_list<const FakeObject*>{
-             &commonModes, &promptKey, &trueValue, &mainRunLoop}) {
-        if (object == known) return known->label;
-    }
-    return "unknown";
+    return cast<Sdk>(&named.try_emplace(name, FakeObject{name}).first->second);
 }
 
-const char* boolText(bool value)
-{
-    return value ? "true" : "false";
-}
-
-std::string hex(std::uint64_t value)
+// Pointers by their labels, flag words and masks in hex, everything else as C++ prints it.
+template <typename T> std::string text(T value)
 {
     std::ostringstream out;
-    out << "0x" << std::hex << value;
+    if constexpr (std::is_pointer_v<T>)
+        out << (value ? cast(value)->label : "NULL");
+    else if constexpr (std::is_same_v<T, std::uint64_t>)
+        out << "0x" << std::hex << value;
+    else
+        out << std::boolalpha << value;
     return out.str();
 }
 
-std::string locationName(CGEventTapLocation tap)
+// Writes down "function(arguments...)"; the caller may add " = result".
+template <typename... Args> std::string& record(const char* function, Args... arguments)
 {
-    switch (tap) {
-    case kCGHIDEventTap: return "kCGHIDEventTap";
-    case kCGSessionEventTap: return "kCGSessionEventTap";
-    case kCGAnnotatedSessionEventTap: return "kCGAnnotatedSessionEventTap";
-    }
-    return std::to_string(static_cast<std::uint32_t>(tap));
+    std::string line;
+    ((line += (line.empty() ? "" : ", ") + text(arguments)), ...);
+    return world.calls += (world.calls.empty() ? "" : "; ") + (function + ("(" + line + ")"));
 }
 
-void record(std::string line)
+template <typename Result, typename... Args>
+Result answer(Result result, const char* function, Args... arguments)
 {
-    world().calls.push_back(std::move(line));
+    record(function, arguments...) += " = " + text(result);
+    return result;
 }
 
 }  // namespace
 
 const CFAllocatorRef kCFAllocatorDefault = nullptr;
-const CFBooleanRef kCFBooleanTrue = &trueValue;
-const CFRunLoopMode kCFRunLoopCommonModes = &commonModes;
-CFStringRef kAXTrustedCheckOptionPrompt = &promptKey;
+const CFBooleanRef kCFBooleanTrue = constant<CFBooleanRef>("kCFBooleanTrue");
+const CFRunLoopMode kCFRunLoopCommonModes = constant<CFStringRef>("kCFRunLoopCommonModes");
+CFStringRef kAXTrustedCheckOptionPrompt = constant<CFStringRef>("kAXTrustedCheckOptionPrompt");
 const CFDictionaryKeyCallBacks kCFTypeDictionaryKeyCallBacks{};
 const CFDictionaryValueCallBacks kCFTypeDictionaryValueCallBacks{};
 
 void CFRelease(CFTypeRef cf)
 {
-    record("CFRelease(" + label(cf) + ")");
-    std::erase_if(world().taps, [cf](const __CFMachPort* tap) { return tap == cf; });
-    world().owned.erase(cf);
+    record("CFRelease", cf);
+    world.live.erase(cf);
 }
 
 CFDictionaryRef CFDictionaryCreate(CFAllocatorRef allocator, const void** keys, const void** values,
-                                   CFIndex numValues, const CFDictionaryKeyCallBacks* keyCallBacks,
-                                   const CFDictionaryValueCallBacks* valueCallBacks)
+                                   CFIndex count, const CFDictionaryKeyCallBacks*,
+                                   const CFDictionaryValueCallBacks*)
 {
-    std::string line = "CFDictionaryCreate(" + label(allocator) + ", {";
-    for (CFIndex i = 0; i < numValues; ++i) {
-        line += (i ? ", " : "") + label(keys[i]) + ": " + label(values[i]);
-    }
-    line += "}";
-    if (keyCallBacks != &kCFTypeDictionaryKeyCallBacks ||
-        valueCallBacks != &kCFTypeDictionaryValueCallBacks) {
-        line += ", other callbacks";
-    }
-    auto* dictionary = make<__CFDictionary>("dictionary");
-    record(line + ") = " + dictionary->label);
-    return dictionary;
+    return answer(make<CFDictionaryRef>("dictionary"), "CFDictionaryCreate", allocator, count,
+                  keys[0], values[0]);
 }
 
 CFRunLoopSourceRef CFMachPortCreateRunLoopSource(CFAllocatorRef allocator, CFMachPortRef port,
                                                  CFIndex order)
 {
-    auto* source = make<__CFRunLoopSource>("source");
-    source->port = port;
-    record("CFMachPortCreateRunLoopSource(" + label(allocator) + ", " + label(port) + ", " +
-           std::to_string(order) + ") = " + source->label);
-    return source;
+    return answer(make<CFRunLoopSourceRef>("source"), "CFMachPortCreateRunLoopSource", allocator,
+                  port, order);
 }
 
 void CFMachPortInvalidate(CFMachPortRef port)
 {
-    record("CFMachPortInvalidate(" + label(port) + ")");
-    port->valid = false;
+    record("CFMachPortInvalidate", port);
 }
 
 CFRunLoopRef CFRunLoopGetMain(void)
 {
-    return &mainRunLoop;
+    return constant<CFRunLoopRef>("main");
 }
 
 void CFRunLoopAddSource(CFRunLoopRef rl, CFRunLoopSourceRef source, CFRunLoopMode mode)
 {
-    record("CFRunLoopAddSource(" + label(rl) + ", " + label(source) + ", " + label(mode) + ")");
-    if (rl == &mainRunLoop && mode == kCFRunLoopCommonModes) source->port->onMainRunLoop = true;
+    record("CFRunLoopAddSource", rl, source, mode);
 }
 
 void CFRunLoopRemoveSource(CFRunLoopRef rl, CFRunLoopSourceRef source, CFRunLoopMode mode)
 {
-    record("CFRunLoopRemoveSource(" + label(rl) + ", " + label(source) + ", " + label(mode) + ")");
-    if (rl == &mainRunLoop) source->port->onMainRunLoop = false;
+    record("CFRunLoopRemoveSource", rl, source, mode);
 }
 
 CFMachPortRef CGEventTapCreate(CGEventTapLocation tap, CGEventTapPlacement place,
                                CGEventTapOptions options, CGEventMask eventsOfInterest,
                                CGEventTapCallBack callback, void* userInfo)
 {
-    std::string line =
-        "CGEventTapCreate(" + locationName(tap) + ", " +
-        (place == kCGHeadInsertEventTap ? "kCGHeadInsertEventTap" : "kCGTailAppendEventTap") +
-        ", " +
-        (options == kCGEventTapOptionListenOnly ? "kCGEventTapOptionListenOnly"
-                                                : "kCGEventTapOptionDefault") +
-        ", " + hex(eventsOfInterest) + ")";
-    if (world().settings.tapRefused) {
-        record(line + " = NULL");
-        return nullptr;
-    }
-    auto* port = make<__CFMachPort>("tap");
-    port->mask = eventsOfInterest;
-    port->callback = callback;
-    port->userInfo = userInfo;
-    world().taps.push_back(port);
-    record(line + " = " + port->label);
-    return port;
+    auto port = world.tapRefused ? nullptr : make<CFMachPortRef>("tap");
+    if (port != nullptr) *cast(port) = {cast(port)->label, 0, 0, 0, callback, userInfo};
+    return answer(port, "CGEventTapCreate", tap, place, options, eventsOfInterest);
 }
 
 void CGEventTapEnable(CFMachPortRef tap, bool enable)
 {
-    record("CGEventTapEnable(" + label(tap) + ", " + boolText(enable) + ")");
-    tap->enabled = enable;
+    record("CGEventTapEnable", tap, enable);
 }
 
 CGEventFlags CGEventGetFlags(CGEventRef event)
 {
-    return event->flags;
+    return cast(event)->flags;
 }
 
 int64_t CGEventGetIntegerValueField(CGEventRef event, CGEventField field)
 {
-    switch (field) {
-    case kCGEventTargetUnixProcessID: return event->targetProcess;
-    case kCGEventSourceUnixProcessID: return event->sourceProcess;
-    default: return 0;
-    }
+    return field == kCGEventTargetUnixProcessID ? cast(event)->target : cast(event)->source;
 }
 
 CGEventRef CGEventCreateKeyboardEvent(CGEventSourceRef source, CGKeyCode virtualKey, bool keyDown)
 {
-    const std::string line = "CGEventCreateKeyboardEvent(" + label(source) + ", " +
-                             std::to_string(virtualKey) + ", " + boolText(keyDown) + ")";
-    const snaplark::fake_sdk::Settings& s = world().settings;
-    if (keyDown ? s.keyDownCannotBeMade : s.keyUpCannotBeMade) {
-        record(line + " = NULL");
-        return nullptr;
-    }
-    auto* event = make<__CGEvent>("event");
-    event->type = keyDown ? kCGEventKeyDown : kCGEventKeyUp;
-    record(line + " = " + event->label);
-    return event;
+    return answer(world.keyEventsRefused ? nullptr : make<CGEventRef>("event"),
+                  "CGEventCreateKeyboardEvent", source, virtualKey, keyDown);
 }
 
 void CGEventSetFlags(CGEventRef event, CGEventFlags flags)
 {
-    record("CGEventSetFlags(" + label(event) + ", " + hex(flags) + ")");
-    if (event != nullptr) event->flags = flags;
+    record("CGEventSetFlags", event, flags);
 }
 
 void CGEventPost(CGEventTapLocation tap, CGEventRef event)
 {
-    record("CGEventPost(" + locationName(tap) + ", " + label(event) + ")");
+    record("CGEventPost", tap, event);
 }
 
 Boolean AXIsProcessTrusted(void)
 {
-    record(std::string("AXIsProcessTrusted() = ") + boolText(world().settings.trusted));
-    return world().settings.trusted;
+    return answer(world.trusted, "AXIsProcessTrusted");
 }
 
 Boolean AXIsProcessTrustedWithOptions(CFDictionaryRef options)
 {
-    record("AXIsProcessTrustedWithOptions(" + label(options) +
-           ") = " + boolText(world().settings.trusted));
-    return world().settings.trusted;
+    return answer(world.trusted, "AXIsProcessTrustedWithOptions", options);
 }
 
 Class objc_getClass(const char* name)
 {
-    if (std::string(name) == applicationClass.name && world().settings.applicationExists) {
-        return &applicationClass;
-    }
-    return nullptr;
+    return constant<Class>(name);
 }
 
 SEL sel_registerName(const char* str)
 {
-    auto& selectors = world().selectors;
-    auto found = selectors.find(str);
-    if (found == selectors.end()) {
-        found = selectors.emplace(str, std::make_unique<objc_selector>(objc_selector{str})).first;
-    }
-    return found->second.get();
+    return constant<SEL>(str);
 }
 
-namespace snaplark::fake_sdk {
-
-void reset()
+void snaplark::fake_sdk::send(CGEventType type, CGEventFlags flags, std::int64_t target,
+                              std::int64_t source)
 {
-    World& w = world();
-    w.settings = {};
-    w.calls.clear();
-    w.owned.clear();
-    w.taps.clear();
-    w.counters.clear();
-}
-
-Settings& settings()
-{
-    return world().settings;
-}
-
-const std::vector<std::string>& calls()
-{
-    return world().calls;
-}
-
-std::vector<std::string> liveObjects()
-{
-    std::vector<std::string> live;
-    for (const auto& [pointer, object] : world().owned)
-        live.push_back(object->label);
-    return live;
-}
-
-void sendMouseEvent(CGEventType type, CGEventFlags flags, std::int64_t targetProcess,
-                    std::int64_t sourceProcess)
-{
-    __CGEvent event{"mouse event"};
-    event.type = type;
-    event.flags = flags;
-    event.targetProcess = targetProcess;
-    event.sourceProcess = sourceProcess;
-    for (__CFMachPort* tap : world().taps) {
-        if (!tap->valid || !tap->enabled || !tap->onMainRunLoop) continue;
-        if ((tap->mask & CGEventMaskBit(type)) == 0) continue;
-        tap->callback(nullptr, type, &event, tap->userInfo);
+    FakeObject event{"event", flags, target, source};
+    for (const void* object : std::set(world.live)) {
+        if (FakeObject* tap = cast(object); tap->callback != nullptr)
+            tap->callback(nullptr, type, cast<CGEventRef>(&event), tap->userInfo);
     }
 }
 
-void disableTaps(CGEventType reason)
+void snaplark::fake_sdk::note(const char* what, CGEventFlags flags)
 {
-    __CGEvent event{"tap disabled"};
-    for (__CFMachPort* tap : world().taps) {
-        if (!tap->valid) continue;
-        tap->enabled = false;
-        tap->callback(nullptr, reason, &event, tap->userInfo);
-    }
+    record(what, flags);
 }
 
-void* receiveMessage(void* receiver, void* selector, long argument)
+// objc_msgSend, as fake_objc_send.cpp defines it: "[receiver selector:argument]".
+extern "C" void* receiveMessage(void* receiver, void* selector, long argument)
 {
-    const std::string name = static_cast<objc_selector*>(selector)->name;
-    if (receiver == &applicationClass && name == "sharedApplication") {
-        record("[NSApplication sharedApplication] = NSApp");
-        return &application;
-    }
-    if (receiver == &application && name == "setActivationPolicy:") {
-        record("[NSApp setActivationPolicy:" + std::to_string(argument) + "]");
-        return nullptr;
-    }
-    record("unexpected message " + name);
-    return nullptr;
+    std::string message = text(receiver) + " " + text(selector);
+    if (message.ends_with(':')) message += std::to_string(argument);
+    world.calls += (world.calls.empty() ? "[" : "; [") + message + "]";
+    return message.ends_with("sharedApplication") ? constant<void*>("NSApp") : nullptr;
 }
-
-}  // namespace snaplark::fake_sdk

@@ -1,223 +1,166 @@
 #!/usr/bin/env bash
-# The Windows agent end to end under Wine: gestures in a text field of our own test pad, the
-# notification icon's menu and each of its entries, the settings in the registry, one agent per
-# session and Quit. Usage: desktop.sh BUILD_DIR
+# The Windows agent end to end under Wine: gestures in our test pad's text field, the notification
+# icon and its menu, the settings in the registry, one agent per session, Quit, swapped buttons.
 set -euo pipefail
 source "$(dirname "$0")/wine_session.sh"
 wine_session_start "$1"
-dir=$WINE_SESSION_DIR
-
+fail() { wine_session_fail "$@"; }
 clipboard() { xclip -selection clipboard -o 2>/dev/null; }
 set_clipboard() { printf %s "$1" | xclip -selection clipboard -i; }
-last_held() { log_lines pad | grep '^held' | tail -n 1; }
-pad_key_downs() { log_lines pad | grep -c "^down $1 " || true; }
+c_typed() { log_lines pad | grep -c '^down 67 ' || true; }
+agent_lines() { log_lines agent | wc -l; }
+at_least() { [ "$("${@:2}")" -ge "$1" ]; }
+not() { ! "$@"; }
+last_is() { [ "$(log_lines "$1" | grep -E "$2" | tail -n 1)" = "$3" ]; }
+reg_is() { [ "$(wine reg query 'HKCU\Software\Snaplark' /v "$1" 2>/dev/null | tr -d '\r' | awk -v k="$1" '$1 == k {print $3}')" = "$2" ]; }
 
-drag_over_text() {
+drag() {
   xdotool mousemove "$FIELD_LEFT" "$FIELD_Y" mousedown 1
   xdotool mousemove $((FIELD_LEFT + 200)) "$FIELD_Y" mousemove "$FIELD_RIGHT" "$FIELD_Y" mouseup 1
 }
 with_keys() {
-  local keys=$1
-  shift
-  xdotool keydown $keys
-  "$@"
-  xdotool keyup $(echo $keys | tr ' ' '\n' | tac | tr '\n' ' ')
+  [ -z "$1" ] || xdotool keydown $1
+  "${@:2}"
+  [ -z "$1" ] || xdotool keyup $1
 }
-# Every chord lets go of what it pressed and gives back what it let go: once the pad has seen the
-# user's last key-up, nothing is down.
-settled_after_last_key() {
-  log_lines pad | awk '/^up /{up=NR} /^held/{held=NR; line=$0} END{exit !(held > up)}'
-}
+# Every chord lets go of what it pressed and gives back what it let go.
 expect_no_key_down() {
-  wait_for 5 "a report of held keys after: $1" settled_after_last_key
-  [ "$(last_held)" = "held none" ] || wine_session_fail "$1 left a key down: $(last_held)"
+  wait_for 5 "the held keys after $1" last_is pad '^(key [0-9]+ up|held)' "held none"
+}
+# expect_no_copy WHAT KEYS: a drag with KEYS held is reported (press and release), yet copies nothing.
+expect_no_copy() {
+  local lines=$(agent_lines) c=$(c_typed)
+  set_clipboard sentinel
+  with_keys "$2" drag
+  wait_for 5 "$1 is reported" at_least $((lines + 2)) agent_lines
+  sleep 0.5
+  [ "$(c_typed)" = "$c" ] && [ "$(clipboard)" = sentinel ] || fail "$1 copied"
+}
+expect_copy() {
+  local c=$(c_typed)
+  with_keys "$2" drag
+  wait_for 5 "$1 copies" at_least $((c + 1)) c_typed
 }
 
-# Each run starts from no settings: both gestures on.
 wine reg delete 'HKCU\Software\Snaplark' /f >/dev/null 2>&1 || true
 start_pad
 start_agent
-echo "ok: the agent runs and reports clicks in other windows"
-
-# A plain drag selects and copies nothing.
-set_clipboard sentinel
-before=$(count_lines agent "no modifier keys are pressed")
-drag_over_text
-wait_for 5 "a plain drag writes two lines" \
-  bash -c "[ \$(tr -d '\r' <'$dir/agent.log' | grep -c -x 'no modifier keys are pressed') -ge $((before + 2)) ]"
-sleep 0.5
-[ "$(clipboard)" = sentinel ] || wine_session_fail "a plain drag copied: $(clipboard)"
-[ "$(pad_key_downs 67)" = 0 ] || wine_session_fail "a plain drag typed C"
-echo "ok: a plain drag copies nothing"
-
-# Ctrl+drag copies the selection; Wine hands the Windows clipboard to X.
-with_keys ctrl drag_over_text
-wait_for 5 "Ctrl+drag copies the text" bash -c '[ "$(xclip -selection clipboard -o 2>/dev/null)" = "alpha beta gamma" ]'
-[ "$(count_lines agent "Command key is pressed")" = 2 ] ||
-  wine_session_fail "Ctrl+drag: expected two Command lines (press, release)"
+expect_no_copy "a plain drag" ""
+# Wine hands the Windows clipboard to X.
+with_keys ctrl drag
+wait_for 5 "Ctrl+drag copies the text" bash -c '[ "$(xclip -selection clipboard -o)" = "alpha beta gamma" ]'
+[ "$(count_lines agent "Command key is pressed")" = 2 ] || fail "Ctrl+drag: not one line for its press and one for its release"
 expect_no_key_down "Ctrl+drag"
-echo "ok: Ctrl+drag copies"
+expect_copy "right Ctrl+drag" Control_R
+# The logo keys are Control: with Ctrl, no copy; nor with AltGr, which is Ctrl and Alt.
+for keys in "ctrl Super_L" "ctrl Super_R" "ctrl alt"; do expect_no_copy "drag with $keys" "$keys"; done
+xdotool key Caps_Lock
+expect_no_copy "Ctrl+drag with Caps Lock on" ctrl
+xdotool key Caps_Lock Num_Lock Scroll_Lock
+expect_copy "Ctrl+drag with Num Lock and Scroll Lock on" ctrl
+xdotool key Num_Lock Scroll_Lock
+echo "ok: a plain drag copies nothing, Ctrl+drag copies, with either Ctrl, other locks but not Caps Lock"
 
-# Ctrl+Shift+click pastes at the caret, and its release (Shift still held) copies nothing.
+# Twenty quick pastes: a release that comes while the paste's chord is still being typed must read
+# the Shift the user holds, not the chord's.
 set_clipboard PASTED
-xdotool mousemove "$FIELD_RIGHT" "$FIELD_Y" click 1
 copies=$(count_lines agent "Command key is pressed")
-with_keys "ctrl shift" xdotool click 1
-wait_for 5 "Ctrl+Shift+click pastes" bash -c "tr -d '\r' <'$dir/pad.log' | grep -q '^text alpha beta gammaPASTED$'"
-expect_no_key_down "Ctrl+Shift+click"
-# Quick clicks: a release that comes while the paste's chord is still being typed must read the
-# Shift the user holds, not the chord's.
-for round in $(seq 1 19); do
+for round in $(seq 1 20); do
   xdotool mousemove "$FIELD_RIGHT" "$FIELD_Y" click 1
   with_keys "ctrl shift" xdotool click 1
   sleep 0.15
 done
-wait_for 10 "nineteen more pastes" bash -c "tr -d '\r' <'$dir/pad.log' | grep -q '^text alpha beta gamma\(PASTED\)\{20\}$'"
-[ "$(count_lines agent "Command key is pressed")" = "$copies" ] ||
-  wine_session_fail "a paste's release typed a copy"
-[ "$(count_lines agent "command-shift keys are pressed")" = 40 ] ||
-  wine_session_fail "twenty pastes: expected forty command-shift lines"
+wait_for 10 "twenty pastes" last_is pad '^text' "text alpha beta gamma$(printf 'PASTED%.0s' {1..20})"
+[ "$(count_lines agent "Command key is pressed")" = "$copies" ] || fail "a paste's release typed a copy"
+[ "$(count_lines agent "command-shift keys are pressed")" = 40 ] || fail "twenty pastes: not forty command-shift lines"
 expect_no_key_down "twenty pastes"
-echo "ok: Ctrl+Shift+click pastes, twenty times, and no release misfires"
+echo "ok: Ctrl+Shift+click pastes twenty times without a misfire"
 
-# Caps Lock on blocks the copy.
-xdotool key Caps_Lock
-set_clipboard sentinel
-plain=$(count_lines agent "no modifier keys are pressed")
-with_keys ctrl drag_over_text
-xdotool key Caps_Lock
-wait_for 5 "Ctrl+drag with Caps Lock on writes two no-modifier lines" \
-  bash -c "[ \$(tr -d '\r' <'$dir/agent.log' | grep -c -x 'no modifier keys are pressed') -ge $((plain + 2)) ]"
-sleep 0.5
-[ "$(clipboard)" = sentinel ] || wine_session_fail "Ctrl+drag with Caps Lock on copied"
-echo "ok: with Caps Lock on, Ctrl+drag copies nothing"
-
-# The icon's middle button is its own action: the line, and a copy typed. A click on the icon
-# takes the focus from the pad, so the pad's keyboard hook is what sees the chord: Ctrl, C, C, Ctrl.
-chords=$(log_lines pad | grep -c '^key 67 down injected' || true)
+# The icon's middle button takes the focus from the pad, so the pad's keyboard hook is what sees
+# its copy: Ctrl, C, C, Ctrl.
+chords=$(count_lines pad "key 67 down injected")
 xdotool mousemove 11 12 sleep 0.3 click 2
-wait_for 5 "the middle button writes onClickedMenuBar" bash -c "tr -d '\r' <'$dir/agent.log' | grep -q -x onClickedMenuBar"
-wait_for 5 "the middle button types a copy" bash -c "[ \$(tr -d '\r' <'$dir/pad.log' | grep -c '^key 67 down injected') -gt $chords ]"
-wait_for 5 "the icon's copy lets go of its Ctrl" bash -c "tr -d '\r' <'$dir/pad.log' | grep '^key ' | tail -n 1 | grep -q '^key 162 up injected'"
+wait_for 5 "the middle button writes onClickedMenuBar" grep -q onClickedMenuBar "$WINE_SESSION_DIR/agent.log"
+wait_for 5 "the middle button types a copy" at_least $((chords + 1)) count_lines pad "key 67 down injected"
+wait_for 5 "the icon's copy lets go of its Ctrl" last_is pad '^key ' "key 162 up injected"
 echo "ok: the icon's middle button types a copy"
 
-# The notification icon's menu: its window and the rows' offsets from its top in Wine's metrics.
-declare -A row_offset=([Disable]=10 [Indefinitely]=36 [Preference]=130 [About]=147 [HowToUse]=173 [Quit]=190)
+# The menu's window, and its rows' offsets from its top in Wine's metrics.
+declare -A row=([Disable]=10 [Preference]=130 [About]=147 [HowToUse]=173 [Quit]=190)
+menu_corner() {
+  xwininfo -root -tree | grep '(has no name): ("snaplark.exe" "snaplark.exe")' |
+    awk '{split($(NF-1), s, "x"); split(s[2], h, "+"); if (h[1] > 150) {print h[2], h[3]; found = 1; exit}} END {exit !found}'
+}
 choose() {
-  local entry=$1 geometry x y
+  local x y
   # A pointer rests on the icon before it clicks, as a hand does.
   xdotool mousemove 11 12 sleep 0.3 click 1
-  wait_for 5 "the menu opens for $entry" bash -c '[ -n "$(xwininfo -root -tree | grep "(has no name): (\"snaplark.exe\" \"snaplark.exe\")" | awk "{split(\$(NF-1),s,\"x\"); split(s[2],h,\"+\"); if (h[1] > 150) print}")" ]'
-  geometry=$(xwininfo -root -tree | grep '(has no name): ("snaplark.exe" "snaplark.exe")' |
-    awk '{split($(NF-1), s, "x"); split(s[2], h, "+"); if (h[1] > 150) {print h[2], h[3]; exit}}')
-  read -r x y <<<"$geometry"
-  xdotool mousemove $((x + 30)) $((y + ${row_offset[$entry]})) click 1
+  wait_for 5 "the menu opens for $1" menu_corner
+  read -r x y <<<"$(menu_corner)"
+  xdotool mousemove $((x + 30)) $((y + ${row[$1]})) click 1
 }
-
-lines_before=$(wc -l <"$dir/agent.log")
+lines=$(agent_lines)
 choose Disable
 sleep 0.5
-[ "$(wc -l <"$dir/agent.log")" = "$lines_before" ] ||
-  wine_session_fail "clicks on the icon or in its menu were reported as gestures"
-set_clipboard sentinel
-c_before=$(pad_key_downs 67)
-with_keys ctrl drag_over_text
-wait_for 5 "a gesture while suspended is still reported" \
-  bash -c "[ \$(tr -d '\r' <'$dir/agent.log' | grep -c -x 'Command key is pressed') -ge $((copies + 2)) ]"
-sleep 0.5
-[ "$(pad_key_downs 67)" = "$c_before" ] || wine_session_fail "suspended, Ctrl+drag still typed C"
-[ "$(clipboard)" = sentinel ] || wine_session_fail "suspended, Ctrl+drag still copied"
+[ "$(agent_lines)" = "$lines" ] || fail "clicks on the icon or in its menu were reported as gestures"
+expect_no_copy "Ctrl+drag while suspended" ctrl
 choose Disable
 sleep 0.5
-with_keys ctrl drag_over_text
-# The text is wider than the field by now: the drag selects what it passes over.
-wait_for 5 "resumed, Ctrl+drag copies again" bash -c '[[ "$(xclip -selection clipboard -o 2>/dev/null)" == *PASTED* ]]'
+expect_copy "resumed, Ctrl+drag" ctrl
 echo "ok: Disable suspends the gestures and, chosen again, resumes them; menu clicks are not gestures"
 
-# Preference: the checkboxes write the registry, and the synthesizer follows it.
-reg_value() { wine reg query 'HKCU\Software\Snaplark' /v "$1" 2>/dev/null | tr -d '\r' | awk -v k="$1" '$1 == k {print $3}'; }
 choose Preference
 wait_for 10 "the preferences window opens" xdotool search --name '^Snaplark Preferences$'
 window=$(xdotool search --name '^Snaplark Preferences$' | head -n 1)
-xdotool windowactivate --sync "$window"
-xdotool key space
-wait_for 10 "the copy checkbox writes 0" bash -c "[ \"\$(wine reg query 'HKCU\\Software\\Snaplark' /v boolEnableCopy 2>/dev/null | tr -d '\r' | awk '\$1 == \"boolEnableCopy\" {print \$3}')\" = 0x0 ]"
+xdotool windowactivate --sync "$window" key space
+wait_for 10 "the copy checkbox writes 0" reg_is boolEnableCopy 0x0
 xdotool key Tab space
-wait_for 10 "the paste checkbox writes 0" bash -c "[ \"\$(wine reg query 'HKCU\\Software\\Snaplark' /v boolEnablePaste 2>/dev/null | tr -d '\r' | awk '\$1 == \"boolEnablePaste\" {print \$3}')\" = 0x0 ]"
-[ "$(reg_value boolEnableCopy)" = 0x0 ] || wine_session_fail "boolEnableCopy is not 0 after the click"
-set_clipboard sentinel
-c_before=$(pad_key_downs 67)
-with_keys ctrl drag_over_text
-sleep 1
-[ "$(pad_key_downs 67)" = "$c_before" ] || wine_session_fail "copy switched off, Ctrl+drag still typed C"
-xdotool windowactivate --sync "$window"
-xdotool key space shift+Tab space
-wait_for 10 "both checkboxes write 1 again" bash -c "wine reg query 'HKCU\\Software\\Snaplark' 2>/dev/null | tr -d '\r' | grep -c 'REG_DWORD *0x1' | grep -qx 2"
-run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+wait_for 10 "the paste checkbox writes 0" reg_is boolEnablePaste 0x0
+expect_no_copy "Ctrl+drag with copy switched off" ctrl
+xdotool windowactivate --sync "$window" key space shift+Tab space
+wait_for 10 "the copy checkbox writes 1 again" reg_is boolEnableCopy 0x1
+wait_for 10 "the paste checkbox writes 1 again" reg_is boolEnablePaste 0x1
+in_run_key() { wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v Snaplark 2>/dev/null | tr -d '\r' | grep -q 'snaplark.exe"$'; }
 xdotool key Tab Tab space
-wait_for 10 "Start at login adds the agent to the Run key" \
-  bash -c "wine reg query '$run_key' /v Snaplark 2>/dev/null | tr -d '\r' | grep -q 'snaplark.exe\"\$'"
+wait_for 10 "Start at login adds the agent to the Run key" in_run_key
 xdotool key space
-wait_for 10 "Start at login, unticked, takes it out again" bash -c "! wine reg query '$run_key' /v Snaplark"
+wait_for 10 "Start at login, unticked, takes it out again" not in_run_key
 xdotool key Escape
-wait_for 10 "Escape closes the preferences window" bash -c "! xdotool search --name '^Snaplark Preferences$'"
-echo "ok: the preferences window's checkboxes write boolEnableCopy and boolEnablePaste; Start at login the Run key"
-
+wait_for 10 "Escape closes the preferences window" not xdotool search --name '^Snaplark Preferences$'
 # A value put in the registry by hand as a string is read by the same rule as everywhere.
-set_copy_switch() { wine reg add 'HKCU\Software\Snaplark' /v boolEnableCopy /t REG_SZ /d "$1" /f >/dev/null 2>&1; }
-set_copy_switch no
-set_clipboard sentinel
-c_before=$(pad_key_downs 67)
-with_keys ctrl drag_over_text
-sleep 1
-[ "$(pad_key_downs 67)" = "$c_before" ] || wine_session_fail "boolEnableCopy \"no\" still typed C"
-set_copy_switch " Yes "
-with_keys ctrl drag_over_text
-wait_for 5 "boolEnableCopy \" Yes \" copies" bash -c "[ \$(tr -d '\r' <'$dir/pad.log' | grep -c '^down 67 ') -gt $c_before ]"
-echo "ok: the copy switch written by hand as the string \"no\" or \" Yes \" is obeyed"
+wine reg add 'HKCU\Software\Snaplark' /v boolEnableCopy /t REG_SZ /d no /f >/dev/null 2>&1
+expect_no_copy 'with boolEnableCopy "no", Ctrl+drag' ctrl
+wine reg add 'HKCU\Software\Snaplark' /v boolEnableCopy /t REG_SZ /d " Yes " /f >/dev/null 2>&1
+expect_copy 'with boolEnableCopy " Yes ", Ctrl+drag' ctrl
+echo "ok: the preferences' checkboxes and strings written by hand switch the gestures; Start at login"
 
-# About and How to use open as message boxes and close with their OK button.
 for entry in About HowToUse; do
-  title="Snaplark beta 0.1.0"
-  [ $entry = HowToUse ] && title="How To Use"
+  title="^Snaplark beta 0.1.0\$"
+  [ $entry = HowToUse ] && title="^How To Use\$"
   choose $entry
-  wait_for 10 "$entry opens" xdotool search --name "^$title\$"
-  xdotool windowactivate --sync "$(xdotool search --name "^$title\$" | head -n 1)"
-  xdotool key Return
-  wait_for 10 "$entry closes" bash -c "! xdotool search --name '^$title\$'"
+  wait_for 10 "$entry opens" xdotool search --name "$title"
+  xdotool windowactivate --sync "$(xdotool search --name "$title" | head -n 1)" key Return
+  wait_for 10 "$entry closes" not xdotool search --name "$title"
 done
-echo "ok: About and How to use open and close"
-
-# One agent per session.
 status=0
-wine "$WINE_SESSION_BUILD/snaplark.exe" >"$dir/second.log" 2>"$dir/second.err" || status=$?
-[ "$status" = 1 ] || wine_session_fail "a second agent exited with $status"
-grep -q "another Snaplark is already running" "$dir/second.err" || wine_session_fail "the second agent did not say why it left"
-echo "ok: a second agent exits"
-
-# Quit ends the agent.
+wine "$WINE_SESSION_BUILD/snaplark.exe" >/dev/null 2>"$WINE_SESSION_DIR/second.err" || status=$?
+[ "$status" = 1 ] && grep -q "another Snaplark is already running" "$WINE_SESSION_DIR/second.err" ||
+  fail "a second agent exited with $status"
 choose Quit
-wait_for 15 "Quit ends the agent" bash -c "! kill -0 $AGENT_PID"
+wait_for 15 "Quit ends the agent" not kill -0 "$AGENT_PID"
 status=0
 wait "$AGENT_PID" || status=$?
-[ "$status" = 0 ] || wine_session_fail "the agent exited with $status after Quit"
-echo "ok: Quit ends the agent"
+[ "$status" = 0 ] || fail "the agent exited with $status after Quit"
+echo "ok: About and How to use open and close; a second agent exits; Quit ends the agent"
 
 # With the buttons swapped for a left hand, the right button is the primary one.
 mouse_key='HKCU\Control Panel\Mouse'
 wine reg add "$mouse_key" /v SwapMouseButtons /t REG_SZ /d 1 /f >/dev/null 2>&1
 trap 'wine reg add "$mouse_key" /v SwapMouseButtons /t REG_SZ /d 0 /f >/dev/null 2>&1; wine_session_stop' EXIT
-wine "$WINE_SESSION_BUILD/snaplark.exe" >"$dir/agent.log" 2>"$dir/agent.err" &
-AGENT_PID=$!
-WINE_SESSION_PIDS="$AGENT_PID $WINE_SESSION_PIDS"
-deadline=$((SECONDS + 30))
-until grep -q 'no modifier keys are pressed' "$dir/agent.log"; do
-  [ $SECONDS -lt $deadline ] || wine_session_fail "with swapped buttons, the right button is not seen"
-  xdotool mousemove "$FIELD_RIGHT" "$FIELD_Y" click 3
-  sleep 0.3
-done
-lines=$(wc -l <"$dir/agent.log")
-xdotool click 1
+start_agent 3
+lines=$(agent_lines)
+xdotool click 1 click 3
+wait_for 5 "with swapped buttons, the right button's press and release are seen" at_least $((lines + 2)) agent_lines
 sleep 1
-[ "$(wc -l <"$dir/agent.log")" = "$lines" ] || wine_session_fail "with swapped buttons, the left button is still seen"
+[ "$(agent_lines)" = $((lines + 2)) ] || fail "with swapped buttons, the left button is still seen"
 echo "ok: with swapped buttons the right button is the primary one"

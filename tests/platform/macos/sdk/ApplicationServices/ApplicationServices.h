@@ -1,19 +1,85 @@
-// Test-only stand-in for the ApplicationServices umbrella: Core Foundation, Core Graphics and the
-// accessibility trust check of HIServices that Snaplark's macOS backend calls.
+// Test-only stand-in for the part of ApplicationServices (Core Foundation, Core Graphics' event
+// services, the accessibility trust check) that Snaplark's macOS input calls, declared as Apple's
+// API reference declares it, with the enumerations' underlying types, so that a constant of the
+// wrong kind does not compile here either. The recording fake in ../../fake_sdk.cpp implements it.
 #pragma once
 
-#include <CoreFoundation/CoreFoundation.h>
-#include <CoreGraphics/CoreGraphics.h>
+#include <stdint.h>
 
-#ifdef __cplusplus
 extern "C" {
-#endif
+typedef unsigned char Boolean;
+typedef long CFIndex;
+typedef const void* CFTypeRef;
+typedef const struct __CFAllocator* CFAllocatorRef;
+typedef const struct __CFString* CFStringRef;
+typedef const struct __CFBoolean* CFBooleanRef;
+typedef const struct __CFDictionary* CFDictionaryRef;
+typedef struct __CFMachPort* CFMachPortRef;
+typedef struct __CFRunLoop* CFRunLoopRef;
+typedef struct __CFRunLoopSource* CFRunLoopSourceRef;
+typedef CFStringRef CFRunLoopMode;
+// Structures of callbacks in the SDK; only their addresses are used here.
+typedef struct CFDictionaryKeyCallBacks CFDictionaryKeyCallBacks;
+typedef struct CFDictionaryValueCallBacks CFDictionaryValueCallBacks;
 
+extern const CFAllocatorRef kCFAllocatorDefault;
+extern const CFBooleanRef kCFBooleanTrue;
+extern const CFRunLoopMode kCFRunLoopCommonModes;
+extern const CFDictionaryKeyCallBacks kCFTypeDictionaryKeyCallBacks;
+extern const CFDictionaryValueCallBacks kCFTypeDictionaryValueCallBacks;
 extern CFStringRef kAXTrustedCheckOptionPrompt;
+
+void CFRelease(CFTypeRef cf);
+CFDictionaryRef CFDictionaryCreate(CFAllocatorRef allocator, const void** keys, const void** values,
+                                   CFIndex numValues, const CFDictionaryKeyCallBacks* keyCallBacks,
+                                   const CFDictionaryValueCallBacks* valueCallBacks);
+CFRunLoopSourceRef CFMachPortCreateRunLoopSource(CFAllocatorRef allocator, CFMachPortRef port,
+                                                 CFIndex order);
+void CFMachPortInvalidate(CFMachPortRef port);
+CFRunLoopRef CFRunLoopGetMain(void);
+void CFRunLoopAddSource(CFRunLoopRef rl, CFRunLoopSourceRef source, CFRunLoopMode mode);
+void CFRunLoopRemoveSource(CFRunLoopRef rl, CFRunLoopSourceRef source, CFRunLoopMode mode);
 
 Boolean AXIsProcessTrusted(void);
 Boolean AXIsProcessTrustedWithOptions(CFDictionaryRef options);
 
-#ifdef __cplusplus
+typedef struct __CGEvent* CGEventRef;
+typedef struct __CGEventSource* CGEventSourceRef;
+typedef struct __CGEventTapProxy* CGEventTapProxy;
+typedef uint16_t CGKeyCode;
+typedef uint64_t CGEventMask;
+typedef uint64_t CGEventFlags;
+enum : CGEventFlags {
+    kCGEventFlagMaskAlphaShift = 0x00010000,
+    kCGEventFlagMaskShift = 0x00020000,
+    kCGEventFlagMaskControl = 0x00040000,
+    kCGEventFlagMaskAlternate = 0x00080000,
+    kCGEventFlagMaskCommand = 0x00100000,
+    kCGEventFlagMaskNumericPad = 0x00200000,
+    kCGEventFlagMaskHelp = 0x00400000,
+    kCGEventFlagMaskSecondaryFn = 0x00800000,
+};
+enum CGEventType : uint32_t {
+    kCGEventLeftMouseDown = 1,
+    kCGEventLeftMouseUp = 2,
+    kCGEventTapDisabledByTimeout = 0xFFFFFFFE,
+    kCGEventTapDisabledByUserInput = 0xFFFFFFFF,
+};
+#define CGEventMaskBit(eventType) ((CGEventMask)1 << (eventType))
+enum CGEventTapLocation : uint32_t { kCGHIDEventTap = 0, kCGAnnotatedSessionEventTap = 2 };
+enum CGEventTapPlacement : uint32_t { kCGTailAppendEventTap = 1 };
+enum CGEventTapOptions : uint32_t { kCGEventTapOptionListenOnly = 0x00000001 };
+enum CGEventField : uint32_t { kCGEventTargetUnixProcessID = 40 };
+
+typedef CGEventRef (*CGEventTapCallBack)(CGEventTapProxy proxy, CGEventType type, CGEventRef event,
+                                         void* userInfo);
+CFMachPortRef CGEventTapCreate(CGEventTapLocation tap, CGEventTapPlacement place,
+                               CGEventTapOptions options, CGEventMask eventsOfInterest,
+                               CGEventTapCallBack callback, void* userInfo);
+void CGEventTapEnable(CFMachPortRef tap, bool enable);
+CGEventFlags CGEventGetFlags(CGEventRef event);
+int64_t CGEventGetIntegerValueField(CGEventRef event, CGEventField field);
+CGEventRef CGEventCreateKeyboardEvent(CGEventSourceRef source, CGKeyCode virtualKey, bool keyDown);
+void CGEventSetFlags(CGEventRef event, CGEventFlags flags);
+void CGEventPost(CGEventTapLocation tap, CGEventRef event);
 }
-#endif

@@ -4,12 +4,4 @@
 
 #include <objc/runtime.h>
 
-#ifdef __cplusplus
-extern "C" {
-#endif
-
-void objc_msgSend(void);
-
-#ifdef __cplusplus
-}
-#endif
+extern "C" void objc_msgSend(void);

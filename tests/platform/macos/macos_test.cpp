@@ -1,0 +1,126 @@
+// The macOS input against the recording fake SDK. The gesture rules and the chords they type (key
+// codes 8 and 9, a key-down with Command alone, a key-up without flags and going out even when its
+// key-down could not be made) are the simulator scripts' (tests/scripts); here is what a fault in
+// src/platform/macos would break on the way to and from Core Graphics.
+#include <gtest/gtest.h>
+
+#include <utility>
+
+#include "fake_sdk.h"
+#include "platform/macos/accessibility.h"
+#include "platform/macos/activation_policy.h"
+#include "platform/macos/observer.h"
+#include "platform/macos/typist.h"
+
+namespace snaplark::platform::macos {
+namespace {
+
+using fake_sdk::send;
+using fake_sdk::world;
+
+constexpr std::int64_t ownProcess = 4242, otherProcess = 777;
+constexpr CGEventFlags command = kCGEventFlagMaskCommand, shift = kCGEventFlagMaskShift;
+
+// Each test starts from a fresh fake and ends with every object it was given released.
+class MacInput : public ::testing::Test {
+protected:
+    void SetUp() override { world = {}; }
+    void TearDown() override { EXPECT_TRUE(world.live.empty()); }
+    // The calls since the last look.
+    static std::string trail() { return std::exchange(world.calls, {}); }
+};
+
+// The agent's two monitors, each writing into the trail which button change it saw, with which
+// flag word.
+struct Monitors {
+    static std::function<void(const Event&)> see(const char* change)
+    {
+        return [change](const Event& e) { fake_sdk::note(change, e.modifierFlags); };
+    }
+    Observer& observer;
+    std::shared_ptr<MonitorToken> up =
+        observer.addGlobalMonitorForEventsMatchingMask(leftMouseUpMask, see("up"));
+    std::shared_ptr<MonitorToken> down =
+        observer.addGlobalMonitorForEventsMatchingMask(leftMouseDownMask, see("down"));
+};
+
+// One listen-only tap (1) for both buttons (0x6) at the end (1) of the annotated session tap (2),
+// where each event names the process it goes to: a tap that could change events would hold every
+// click up. On the main run loop in common modes, so that clicks count while our menu is open.
+TEST_F(MacInput, OneListenOnlyTapPassesOnOtherProcessesClicksAndComesBackWhenSwitchedOff)
+{
+    {
+        Observer observer(ownProcess);
+        Monitors monitors{observer};
+        EXPECT_EQ(trail(), "CGEventTapCreate(2, 1, 1, 0x6) = tap1; "
+                           "CFMachPortCreateRunLoopSource(NULL, tap1, 0) = source1; "
+                           "CFRunLoopAddSource(main, source1, kCFRunLoopCommonModes)");
+        send(kCGEventLeftMouseDown, command | shift, otherProcess);
+        // Device bits and the high word too: the gesture engine decides what counts.
+        send(kCGEventLeftMouseUp, command | kCGEventFlagMaskAlphaShift | 0xFFFFFFFF00000108,
+             otherProcess);
+        // Clicks in our own menu and windows are no gestures; a click we typed into another
+        // application is that application's.
+        send(kCGEventLeftMouseUp, command | shift, ownProcess);
+        send(kCGEventLeftMouseUp, command, otherProcess, ownProcess);
+        send(kCGEventTapDisabledByTimeout, 0, otherProcess);
+        send(kCGEventTapDisabledByUserInput, 0, otherProcess);
+        EXPECT_EQ(trail(), "down(0x120000); up(0xffffffff00110108); up(0x100000); "
+                           "CGEventTapEnable(tap1, true); CGEventTapEnable(tap1, true)");
+    }
+    EXPECT_EQ(trail(), "CGEventTapEnable(tap1, false); "
+                       "CFRunLoopRemoveSource(main, source1, kCFRunLoopCommonModes); "
+                       "CFRelease(source1); CFMachPortInvalidate(tap1); CFRelease(tap1)");
+}
+
+// Without the permission the system refuses the tap: no monitor, and the next one asks again.
+TEST_F(MacInput, RefusedTapIsAskedForAgain)
+{
+    world.tapRefused = true;
+    Observer observer(ownProcess);
+    Monitors monitors{observer};
+    EXPECT_EQ(monitors.up, nullptr);
+    EXPECT_EQ(trail(),
+              "CGEventTapCreate(2, 1, 1, 0x6) = NULL; CGEventTapCreate(2, 1, 1, 0x6) = NULL");
+}
+
+// Each key event goes out at the HID level (0) exactly as made, and is released once.
+TEST_F(MacInput, KeyEventsAreTypedAsMadeAndReleased)
+{
+    Typist typist;
+    {
+        auto keyDown = typist.createKeyboardEvent(8, true);
+        keyDown->setFlags(command);
+        typist.post(EventTap::hid, *keyDown);
+        typist.post(EventTap::hid, *typist.createKeyboardEvent(9, false));
+    }
+    world.keyEventsRefused = true;
+    EXPECT_EQ(typist.createKeyboardEvent(8, true), nullptr);
+    EXPECT_EQ(trail(), "CGEventCreateKeyboardEvent(NULL, 8, true) = event1; "
+                       "CGEventSetFlags(event1, 0x100000); CGEventPost(0, event1); "
+                       "CGEventCreateKeyboardEvent(NULL, 9, false) = event2; "
+                       "CGEventPost(0, event2); CFRelease(event2); CFRelease(event1); "
+                       "CGEventCreateKeyboardEvent(NULL, 8, true) = NULL");
+}
+
+TEST_F(MacInput, TheSystemPromptsForAccessibilityOnlyWhenNotTrusted)
+{
+    EXPECT_FALSE(askForAccessibility());
+    world.trusted = true;
+    EXPECT_TRUE(askForAccessibility());
+    EXPECT_EQ(trail(), "AXIsProcessTrusted() = false; CFDictionaryCreate(NULL, 1, "
+                       "kAXTrustedCheckOptionPrompt, kCFBooleanTrue) = dictionary1; "
+                       "AXIsProcessTrustedWithOptions(dictionary1) = false; "
+                       "CFRelease(dictionary1); AXIsProcessTrusted() = true");
+}
+
+TEST_F(MacInput, ActivationPolicyUsesTheSystemsNumbers)
+{
+    setApplicationActivationPolicy(ActivationPolicy::prohibited);
+    setApplicationActivationPolicy(ActivationPolicy::regular);
+    EXPECT_EQ(trail(), "[NSApplication sharedApplication]; [NSApp setActivationPolicy:2]; "
+                       "[NSApplication sharedApplication]; [NSApp setActivationPolicy:0]");
+}
+
+}  // namespace
+}  // namespace snaplark::platform::macos
