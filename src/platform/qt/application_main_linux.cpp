@@ -139,16 +139,7 @@ std::uint32_t ownClient()
 
 int applicationMain(int argc, char** argv, const ApplicationModule& module)
 {
-    if (qt::hasArgument(argc, argv, "--help") || qt::hasArgument(argc, argv, "-h")) {
-        printUsage();
-        return 0;
-    }
-    if (qt::hasArgument(argc, argv, "--version")) {
-        qt::printVersion();
-        return 0;
-    }
-
-    if (!qt::catchTerminationSignals()) return qt::exitFailure;
+    if (const auto status = qt::beginProcess(argc, argv, printUsage)) return *status;
 
     const Input input = chooseInput(argc, argv);
     if (input == Input::unknown) {

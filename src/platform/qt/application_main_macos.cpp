@@ -48,16 +48,7 @@ void printUsage()
 
 int applicationMain(int argc, char** argv, const ApplicationModule& module)
 {
-    if (qt::hasArgument(argc, argv, "--help") || qt::hasArgument(argc, argv, "-h")) {
-        printUsage();
-        return 0;
-    }
-    if (qt::hasArgument(argc, argv, "--version")) {
-        qt::printVersion();
-        return 0;
-    }
-
-    if (!qt::catchTerminationSignals()) return qt::exitFailure;
+    if (const auto status = qt::beginProcess(argc, argv, printUsage)) return *status;
 
     QApplication application(argc, argv);
     loadResources();

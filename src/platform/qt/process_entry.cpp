@@ -22,19 +22,12 @@ void onSignal(int signal)
     [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
 }
 
-}  // namespace
-
 bool hasArgument(int argc, char** argv, const char* wanted)
 {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], wanted) == 0) return true;
     }
     return false;
-}
-
-void printVersion()
-{
-    std::cout << "snaplark " << packageShortVersion << " (build " << packageBuildVersion << ")\n";
 }
 
 bool catchTerminationSignals()
@@ -53,6 +46,23 @@ bool catchTerminationSignals()
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
     return true;
+}
+
+}  // namespace
+
+std::optional<int> beginProcess(int argc, char** argv, void (*printUsage)())
+{
+    if (hasArgument(argc, argv, "--help") || hasArgument(argc, argv, "-h")) {
+        printUsage();
+        return 0;
+    }
+    if (hasArgument(argc, argv, "--version")) {
+        std::cout << "snaplark " << packageShortVersion << " (build " << packageBuildVersion
+                  << ")\n";
+        return 0;
+    }
+    if (!catchTerminationSignals()) return exitFailure;
+    return std::nullopt;
 }
 
 std::unique_ptr<QSocketNotifier> onTerminationSignal(std::function<void()> terminate)
