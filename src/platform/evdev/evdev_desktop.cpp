@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/evdev/devices.h"
+#include "platform/evdev/own_windows.h"
 #include "platform/evdev/typist.h"
 #include "platform/evdev/virtual_keyboard.h"
 #include "platform/evdev/wayland_session.h"
@@ -67,8 +68,17 @@ public:
     std::vector<std::string> missing() const override { return missing_; }
     EventMonitors& eventMonitors() override { return *this; }
     KeyboardEvents& keyboard() override { return *this; }
-    void setMenuOpen(bool open) override { menuOpen_ = open; }
-    void setPointerOnOwnSurface(bool on) override { pointerOnOwn_ = on; }
+    void setMenuOpen(bool open) override { ownClicks_.setMenuOpenElsewhere(open); }
+    void setOwnSurfacesShown(bool shown) override
+    {
+        ownClicks_.setSurfacesShown(shown, OwnClicks::Clock::now());
+    }
+    void deliveredPress() override
+    {
+        ownClicks_.deliveredPress(OwnClicks::Clock::now());
+        emitSettled();
+        settleTypist();
+    }
     int fileDescriptor() const override { return ready_; }
 
     void dispatch() override
@@ -76,8 +86,10 @@ public:
         std::uint64_t expirations = 0;
         [[maybe_unused]] const auto n = ::read(timer_, &expirations, sizeof expirations);
         followSession();
+        const auto now = OwnClicks::Clock::now();
         for (const Click& click : devices_.read())
-            onClick(click);
+            ownClicks_.read(click, now);
+        emitSettled();
         refreshWatches();
         settleTypist();
     }
@@ -109,16 +121,15 @@ public:
     }
 
 private:
-    void onClick(const Click& click)
+    // Hands the clicks judged other applications' to the monitors, in order.
+    void emitSettled()
     {
-        // A release goes with its press, wherever the pointer went meanwhile.
-        const bool ours = click.press ? (menuOpen_ || pointerOnOwn_) : pressWasOurs_;
-        if (click.press) pressWasOurs_ = ours;
-        if (ours) return;
-        const Event observed{click.flags};
-        const std::uint64_t mask = click.press ? leftMouseDownMask : leftMouseUpMask;
-        for (const auto& [monitorMask, handler] : monitors_) {
-            if ((monitorMask & mask) != 0) handler(observed);
+        for (const Click& click : ownClicks_.takeSettled(OwnClicks::Clock::now())) {
+            const Event observed{click.flags};
+            const std::uint64_t mask = click.press ? leftMouseDownMask : leftMouseUpMask;
+            for (const auto& [monitorMask, handler] : monitors_) {
+                if ((monitorMask & mask) != 0) handler(observed);
+            }
         }
     }
 
@@ -142,7 +153,11 @@ private:
             std::cerr << "snaplark: " << line << '\n';
         }
         itimerspec when{};
-        if (const auto deadline = typist_.deadline()) {
+        auto deadline = typist_.deadline();
+        if (const auto verdict = ownClicks_.nextDeadline()) {
+            deadline = deadline ? std::min(*deadline, *verdict) : *verdict;
+        }
+        if (deadline) {
             const auto left = std::max(*deadline - now, Typist::Clock::duration{1});
             const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
             when.it_value.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
@@ -175,9 +190,7 @@ private:
     int timer_;
     std::vector<std::string> missing_;
     bool observing_ = false;
-    bool menuOpen_ = false;
-    bool pointerOnOwn_ = false;
-    bool pressWasOurs_ = false;
+    OwnClicks ownClicks_;
     std::vector<std::pair<std::uint64_t, std::function<void(const Event&)>>> monitors_;
 };
 

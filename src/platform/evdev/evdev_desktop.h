@@ -9,8 +9,8 @@ namespace snaplark::platform::evdev {
 
 // Input on a Wayland session: the seat read from the kernel's input devices (every device, so
 // that it sees what the compositor sees, whichever application has focus) and chords typed on a
-// uinput keyboard of our own. The compositor tells no one else where a click goes, so clicks
-// while the pointer is on one of our surfaces, or while our menu is open, are ours.
+// uinput keyboard of our own. Clicks that the compositor delivered to our own surfaces, and those
+// in our menu drawn by the tray host, are ours (see OwnClicks).
 class EvdevDesktop : public InputDesktop {
 public:
     struct Paths {
@@ -23,8 +23,11 @@ public:
     // directory, held for the process's life); false when another agent holds it.
     static bool claimSingleInstance(const std::string& lockPath);
 
-    // Whether the pointer is on one of our surfaces, as the toolkit knows.
-    virtual void setPointerOnOwnSurface(bool on) = 0;
+    // Whether any of our windows or popups is shown: only then may a press be ours and wait for
+    // its delivery.
+    virtual void setOwnSurfacesShown(bool shown) = 0;
+    // The compositor delivered a left-button press to one of our surfaces.
+    virtual void deliveredPress() = 0;
 };
 
 }  // namespace snaplark::platform::evdev

@@ -1,20 +1,23 @@
 // The process entry's platform half on Linux: the Qt application loop, with the X11 backend for
 // mouse observation and keystrokes, or on a Wayland session the input devices and uinput.
+#include <qpa/qplatformnativeinterface.h>
 #include <xcb/xcb.h>
 
 #include <QApplication>
 #include <QEvent>
 #include <QIcon>
-#include <QPointer>
+#include <QMouseEvent>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
 
 #include "platform/application_main.h"
 #include "platform/evdev/evdev_desktop.h"
+#include "platform/evdev/own_surfaces.h"
 #include "platform/package_version.h"
 #include "platform/qt/autostart.h"
 #include "platform/qt/own_window_rects.h"
@@ -79,13 +82,21 @@ std::string sessionLockPath()
            (wayland && *wayland && !std::strchr(wayland, '/') ? wayland : "wayland") + ".lock";
 }
 
-// Tells the evdev input whether the pointer is on one of our windows or menus, as the
-// compositor tells Qt with every enter and leave. A window closed under the pointer hears no
-// leave, so its hiding ends it too.
-class PointerOnOwnSurface final : public QObject {
+// Tells the evdev input which presses the compositor delivered to our windows and menus, and
+// whether any of them is shown (only then may a press wait for that word). The deliveries come
+// from a pointer of our own on Qt's Wayland connection; when Qt draws through X11 instead, from
+// the presses Qt hands our windows.
+class OwnSurfaces final : public QObject {
 public:
-    explicit PointerOnOwnSurface(evdev::EvdevDesktop& desktop) : desktop_(desktop)
+    explicit OwnSurfaces(evdev::EvdevDesktop& desktop) : desktop_(desktop)
     {
+        if (QGuiApplication::platformName() == QLatin1String("wayland")) {
+            auto* display = static_cast<wl_display*>(
+                QGuiApplication::platformNativeInterface()->nativeResourceForIntegration(
+                    "wl_display"));
+            buttons_ =
+                evdev::OwnSurfaceButtons::listen(display, [this] { desktop_.deliveredPress(); });
+        }
         qApp->installEventFilter(this);
     }
 
@@ -95,15 +106,11 @@ protected:
         auto* window = qobject_cast<QWindow*>(watched);
         if (window == nullptr) return false;
         switch (event->type()) {
-        case QEvent::Enter:
-            under_ = window;
-            desktop_.setPointerOnOwnSurface(true);
-            break;
-        case QEvent::Leave:
-        case QEvent::Hide:
-            if (under_ == window) {
-                under_ = nullptr;
-                desktop_.setPointerOnOwnSurface(false);
+        case QEvent::Show: desktop_.setOwnSurfacesShown(true); break;
+        case QEvent::Hide: desktop_.setOwnSurfacesShown(anyShownBut(window)); break;
+        case QEvent::MouseButtonPress:
+            if (!buttons_ && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+                desktop_.deliveredPress();
             }
             break;
         default: break;
@@ -112,8 +119,15 @@ protected:
     }
 
 private:
+    static bool anyShownBut(const QWindow* hidden)
+    {
+        const auto windows = QGuiApplication::allWindows();
+        return std::any_of(windows.begin(), windows.end(),
+                           [hidden](const QWindow* w) { return w != hidden && w->isVisible(); });
+    }
+
     evdev::EvdevDesktop& desktop_;
-    QPointer<QWindow> under_;
+    std::unique_ptr<evdev::OwnSurfaceButtons> buttons_;
 };
 
 // Qt's own -display option names the display; otherwise DISPLAY does.
@@ -170,7 +184,8 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
             std::cerr << "snaplark: another Snaplark is already running in this session\n";
             return qt::exitFailure;
         }
-        // A native Wayland client, so that Qt hears when the pointer is on our surfaces.
+        // A native Wayland client, so that the compositor's deliveries to our surfaces can be
+        // heard on Qt's connection.
         setenv("QT_QPA_PLATFORM", "wayland;xcb", 0);
         evdev::EvdevDesktop::Paths paths;
         // Tests point the agent at a directory of their own.
@@ -196,7 +211,7 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
     QSocketNotifier inputEvents(desktop->fileDescriptor(), QSocketNotifier::Read);
     QObject::connect(&inputEvents, &QSocketNotifier::activated, [desktop] { desktop->dispatch(); });
     std::unique_ptr<qt::OwnWindowRects> ownWindowRects;
-    std::unique_ptr<PointerOnOwnSurface> pointerOnOwnSurface;
+    std::unique_ptr<OwnSurfaces> ownSurfaces;
     if (x11Desktop) {
         x11Desktop->startObserving(ownClient());
         if (auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>()) {
@@ -207,7 +222,7 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
                 desktop->setOwnWindowRects(std::move(rects));
             });
     } else {
-        pointerOnOwnSurface = std::make_unique<PointerOnOwnSurface>(*evdevDesktop);
+        ownSurfaces = std::make_unique<OwnSurfaces>(*evdevDesktop);
     }
 
     ClassRegistry classes;
