@@ -5,11 +5,14 @@
 #include <linux/input.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/evdev/virtual_keyboard.h"
@@ -32,17 +35,59 @@ bool isEventNode(const char* name)
     return std::strncmp(name, "event", 5) == 0;
 }
 
-// A left button or a modifier key: the devices whose events make gestures.
+// The keys whose events make gestures: the left button, the modifiers and Caps Lock.
+constexpr unsigned gestureKeys[] = {BTN_LEFT,       KEY_LEFTCTRL, KEY_RIGHTCTRL, KEY_LEFTSHIFT,
+                                    KEY_RIGHTSHIFT, KEY_LEFTALT,  KEY_RIGHTALT,  KEY_LEFTMETA,
+                                    KEY_RIGHTMETA,  KEY_CAPSLOCK};
+
 bool matters(int fd)
 {
     LongBits<KEY_CNT> keys{};
     if (ioctl(fd, EVIOCGBIT(EV_KEY, sizeof keys), keys.data()) < 0) return false;
-    for (const unsigned k :
-         {BTN_LEFT, KEY_LEFTCTRL, KEY_RIGHTCTRL, KEY_LEFTSHIFT, KEY_RIGHTSHIFT, KEY_LEFTALT,
-          KEY_RIGHTALT, KEY_LEFTMETA, KEY_RIGHTMETA, KEY_CAPSLOCK}) {
+    for (const unsigned k : gestureKeys) {
         if (test(keys.data(), k)) return true;
     }
     return false;
+}
+
+template <std::size_t Longs> void set(std::array<unsigned long, Longs>& bits, unsigned bit)
+{
+    bits[bit / bitsPerLong] |= 1UL << (bit % bitsPerLong);
+}
+
+template <std::size_t Longs>
+bool setMask(int fd, unsigned type, const std::array<unsigned long, Longs>& codes)
+{
+    input_mask mask{};
+    mask.type = type;
+    mask.codes_size = sizeof codes;
+    mask.codes_ptr = reinterpret_cast<std::uintptr_t>(codes.data());
+    return ioctl(fd, EVIOCSMASK, &mask) == 0;
+}
+
+// Asks the kernel to pass this descriptor only what makes gestures, so that pointer motion and
+// typing never wake the agent: an event outside the mask is never queued for this reader, and a
+// report left empty by the mask wakes no one (linux/input.h, EVIOCGMASK and EVIOCSMASK; Linux
+// 4.4 and later). Other readers of the device are not affected. An older kernel refuses the call
+// and passes everything, which the seat then ignores as it is read.
+void passOnlyGestureEvents(int fd)
+{
+    LongBits<KEY_CNT> keys{};
+    for (const unsigned k : gestureKeys)
+        set(keys, k);
+    LongBits<SYN_CNT> syn{};
+    set(syn, SYN_REPORT);  // ends each report: without it a reader is never woken
+    set(syn, SYN_DROPPED);
+    LongBits<LED_CNT> leds{};
+    set(leds, LED_CAPSL);
+    const LongBits<1> none{};
+    if (!setMask(fd, EV_KEY, keys)) return;
+    setMask(fd, EV_SYN, syn);
+    setMask(fd, EV_LED, leds);
+    for (const unsigned type :
+         {EV_REL, EV_ABS, EV_MSC, EV_SW, EV_SND, EV_REP, EV_FF, EV_PWR, EV_FF_STATUS}) {
+        setMask(fd, type, none);
+    }
 }
 
 KeyBits keysDown(int fd)
@@ -117,6 +162,10 @@ void Devices::add(const std::string& name)
         ::close(fd);
         return;
     }
+    passOnlyGestureEvents(fd);
+    // Stamped on the clock read() compares with, whatever the wall clock does.
+    int clock = CLOCK_MONOTONIC;
+    ioctl(fd, EVIOCSCLOCKID, &clock);
     devices_[fd] = name;
     seat_.added(fd, keysDown(fd), capsLockLed(fd));
 }
@@ -139,34 +188,56 @@ std::vector<int> Devices::descriptors() const
 
 std::vector<Click> Devices::read()
 {
-    std::vector<Click> clicks;
     readWatch();
-    std::vector<int> fds;
-    for (const auto& [fd, name] : devices_)
-        fds.push_back(fd);
-    for (const int fd : fds)
-        readDevice(fd, clicks);
+    std::vector<Click> clicks;
+    std::vector<Stamped> events;
+    std::vector<int> gone;
+    // Whatever happened before a pass began is in its device's queue when the pass reads it;
+    // later events may have partners on devices the pass already read, so they wait for another
+    // pass (at once: their queues are drained and wake no one). A few passes settle any burst;
+    // after them everything read is taken, so a stamp on another clock cannot hold events back.
+    constexpr int passes = 8;
+    std::size_t taken = 0;
+    for (int pass = 1;; ++pass) {
+        timespec ts{};
+        clock_gettime(CLOCK_MONOTONIC, &ts);
+        const std::int64_t cutoff =
+            pass == passes ? INT64_MAX : std::int64_t{ts.tv_sec} * 1'000'000 + ts.tv_nsec / 1000;
+        for (const auto& [fd, name] : devices_) {
+            if (std::find(gone.begin(), gone.end(), fd) == gone.end() && !readDevice(fd, events)) {
+                gone.push_back(fd);
+            }
+        }
+        std::stable_sort(events.begin() + static_cast<std::ptrdiff_t>(taken), events.end(),
+                         [](const Stamped& a, const Stamped& b) { return a.time < b.time; });
+        for (; taken < events.size() && events[taken].time <= cutoff; ++taken) {
+            const Stamped& e = events[taken];
+            const auto outcome = seat_.handle(e.fd, e.event);
+            if (outcome.click) clicks.push_back(*outcome.click);
+            if (outcome.resync) seat_.resync(e.fd, keysDown(e.fd), capsLockLed(e.fd));
+        }
+        if (taken == events.size()) break;
+    }
+    for (const int fd : gone)
+        remove(fd);
     return clicks;
 }
 
-void Devices::readDevice(int fd, std::vector<Click>& clicks)
+bool Devices::readDevice(int fd, std::vector<Stamped>& events)
 {
-    std::array<input_event, 64> events{};
+    std::array<input_event, 64> buffer{};
     for (;;) {
-        const ssize_t n = ::read(fd, events.data(), sizeof events);
+        const ssize_t n = ::read(fd, buffer.data(), sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno == EAGAIN) return;
-        if (n <= 0) {
-            // ENODEV: the device went away.
-            remove(fd);
-            return;
-        }
+        if (n < 0 && errno == EAGAIN) return true;
+        // ENODEV: the device went away.
+        if (n <= 0) return false;
         const auto count = static_cast<std::size_t>(n) / sizeof(input_event);
         for (std::size_t i = 0; i < count; ++i) {
-            const input_event& e = events[i];
-            const auto outcome = seat_.handle(fd, {e.type, e.code, e.value});
-            if (outcome.click) clicks.push_back(*outcome.click);
-            if (outcome.resync) seat_.resync(fd, keysDown(fd), capsLockLed(fd));
+            const input_event& e = buffer[i];
+            events.push_back({std::int64_t{e.input_event_sec} * 1'000'000 + e.input_event_usec,
+                              fd,
+                              {e.type, e.code, e.value}});
         }
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -24,7 +25,10 @@ public:
 
     // Descriptors to wait on for reading.
     std::vector<int> descriptors() const;
-    // Reads what is ready without blocking, and returns the clicks it made, in order.
+    // Reads what is ready without blocking, and returns the clicks it made, in order. Events of
+    // all devices are taken in the order they happened, not device by device: a Control pressed
+    // on a keyboard just before a click on a mouse counts for the click even when both wait to
+    // be read (a busy machine), and so does one let go just after it.
     std::vector<Click> read();
 
     const SeatState& seat() const { return seat_; }
@@ -32,7 +36,13 @@ public:
 private:
     void add(const std::string& name);
     void remove(int fd);
-    void readDevice(int fd, std::vector<Click>& clicks);
+    struct Stamped {
+        std::int64_t time;  // microseconds, CLOCK_MONOTONIC
+        int fd;
+        InputEvent event;
+    };
+    // Appends what the device has queued; false when it went away.
+    bool readDevice(int fd, std::vector<Stamped>& events);
     void readWatch();
 
     std::string directory_;
