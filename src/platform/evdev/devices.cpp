@@ -67,27 +67,21 @@ bool setMask(int fd, unsigned type, const std::array<unsigned long, Longs>& code
 
 // Asks the kernel to pass this descriptor only what makes gestures, so that pointer motion and
 // typing never wake the agent: an event outside the mask is never queued for this reader, and a
-// report left empty by the mask wakes no one (linux/input.h, EVIOCGMASK and EVIOCSMASK; Linux
-// 4.4 and later). Other readers of the device are not affected. An older kernel refuses the call
-// and passes everything, which the seat then ignores as it is read.
+// report the mask left empty wakes no one (linux/input.h, EVIOCGMASK and EVIOCSMASK; Linux 4.4
+// and later). Type 0 holds the mask of event types, as for EVIOCGBIT; the kernel filters no
+// EV_SYN event, so SYN_DROPPED still comes. Other readers of the device are not affected. An
+// older kernel refuses the call and passes everything, which the seat then ignores as it reads.
 void passOnlyGestureEvents(int fd)
 {
     LongBits<KEY_CNT> keys{};
     for (const unsigned k : gestureKeys)
         set(keys, k);
-    LongBits<SYN_CNT> syn{};
-    set(syn, SYN_REPORT);  // ends each report: without it a reader is never woken
-    set(syn, SYN_DROPPED);
     LongBits<LED_CNT> leds{};
     set(leds, LED_CAPSL);
-    const LongBits<1> none{};
-    if (!setMask(fd, EV_KEY, keys)) return;
-    setMask(fd, EV_SYN, syn);
-    setMask(fd, EV_LED, leds);
-    for (const unsigned type :
-         {EV_REL, EV_ABS, EV_MSC, EV_SW, EV_SND, EV_REP, EV_FF, EV_PWR, EV_FF_STATUS}) {
-        setMask(fd, type, none);
-    }
+    LongBits<EV_CNT> types{};
+    for (const unsigned type : {EV_SYN, EV_KEY, EV_LED})
+        set(types, type);
+    if (setMask(fd, EV_KEY, keys) && setMask(fd, EV_LED, leds)) setMask(fd, 0, types);
 }
 
 KeyBits keysDown(int fd)
