@@ -267,7 +267,7 @@ def wakeups():
     total = 0
     for task in os.listdir(f"/proc/{agent.pid}/task"):
         for line in open(f"/proc/{agent.pid}/task/{task}/status"):
-            if "ctxt_switches" in line:
+            if line.startswith("voluntary_ctxt_switches"):
                 total += int(line.split()[1])
     return total
 
