@@ -1,6 +1,8 @@
 // The process entry's platform half on macOS: the Qt application loop as a menu-bar agent, with
 // Core Graphics for mouse observation and keystrokes.
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QLockFile>
