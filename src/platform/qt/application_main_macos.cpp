@@ -16,6 +16,7 @@
 #include "platform/macos/activation_policy.h"
 #include "platform/macos/observer.h"
 #include "platform/macos/typist.h"
+#include "platform/macos/user_defaults.h"
 #include "platform/package_version.h"
 #include "platform/qt/process_entry.h"
 #include "platform/qt/qt_services.h"
@@ -56,7 +57,6 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
     loadResources();
     QApplication::setApplicationName(QStringLiteral("Snaplark"));
     QApplication::setOrganizationName(QStringLiteral("Snaplark"));
-    // The user-defaults domain is then example.snaplark.Snaplark, the bundle identifier.
     QApplication::setOrganizationDomain(QStringLiteral("snaplark.example"));
     QApplication::setQuitOnLastWindowClosed(false);
 
@@ -77,8 +77,12 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
     macos::Observer observer(::getpid());
     macos::Typist typist;
     ClassRegistry classes;
+    // Qt's native settings would name the domain after the organization (com.snaplark.Snaplark)
+    // and read the global domain behind it; the switches belong in the bundle identifier's.
+    macos::UserDefaultsStore userDefaults;
     qt::QtServices services(observer, typist, classes);
     services.setActivationPolicyHook(macos::setApplicationActivationPolicy);
+    services.setUserDefaultsStore(&userDefaults);
     module.registerClasses(classes, services.platform());
     auto delegate = module.makeDelegate(services.platform());
     services.setDelegate(delegate.get());

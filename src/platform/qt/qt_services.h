@@ -52,6 +52,8 @@ public:
     void sendAction(Selector action, Responder* target, Object* sender);
 
     void setKeyboardWords(KeyboardWords words) { keyboardWords_ = words; }
+    // Where the windowing system has a settings store of its own, the agent's settings live there.
+    void setUserDefaultsStore(UserDefaultsStore* store) { userDefaultsStore_ = store; }
     // Where the desktop starts programs at login; without one the preferences window offers none.
     void setAutostart(Autostart* autostart) { autostart_ = autostart; }
     Autostart* autostart() const { return autostart_; }
@@ -86,6 +88,7 @@ private:
     ActivationPolicy policy_ = ActivationPolicy::regular;
     KeyboardWords keyboardWords_ = KeyboardWords::command;
     Autostart* autostart_ = nullptr;
+    UserDefaultsStore* userDefaultsStore_ = nullptr;
     std::function<void(bool)> menuShown_;
     std::function<void(ActivationPolicy)> activationPolicyHook_;
     bool terminating_ = false;

@@ -9,6 +9,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <variant>
 
 namespace snaplark::fake_sdk {
 
@@ -19,6 +20,10 @@ struct World {
     std::string calls;           // "function(arguments) = result", separated by "; "
     std::set<const void*> live;  // objects created for the caller and not released yet
     std::map<std::string, int> made;
+    // The user defaults: domain, key, value.
+    std::map<std::string, std::map<std::string, std::variant<bool, std::int64_t, std::string>>>
+        preferences;
+    bool preferencesRefused = false;  // writing fails, as on a full or locked disk
 };
 // A test starts afresh with `world = {}`.
 extern World world;

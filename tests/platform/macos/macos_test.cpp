@@ -11,6 +11,7 @@
 #include "platform/macos/activation_policy.h"
 #include "platform/macos/observer.h"
 #include "platform/macos/typist.h"
+#include "platform/macos/user_defaults.h"
 
 namespace snaplark::platform::macos {
 namespace {
@@ -120,6 +121,79 @@ TEST_F(MacInput, ActivationPolicyUsesTheSystemsNumbers)
     setApplicationActivationPolicy(ActivationPolicy::regular);
     EXPECT_EQ(trail(), "[NSApplication sharedApplication]; [NSApp setActivationPolicy:2]; "
                        "[NSApplication sharedApplication]; [NSApp setActivationPolicy:0]");
+}
+
+std::size_t count(const std::string& text, const std::string& part)
+{
+    std::size_t n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+// The switches live in the bundle identifier's domain of the current user on any host, the one
+// `defaults read example.snaplark.Snaplark` shows. No other domain is read but the earlier
+// builds' (Qt named it com.snaplark.Snaplark), once per key; a switch found there is carried over.
+TEST_F(MacInput, SettingsLiveInTheBundleIdentifiersDomainOnlyAndEarlierSwitchesAreCarriedOver)
+{
+    using Stored = std::optional<bool>;
+    struct Case {
+        const char* what;
+        Stored current, earlier;
+        std::optional<PropertyValue> read;  // twice in a row, the same
+        Stored currentAfter;
+    };
+    const Case cases[] = {
+        {"stored here: the earlier domain is not asked", false, true, false, false},
+        {"only in the earlier domain: carried over", std::nullopt, false, false, false},
+        {"nowhere", std::nullopt, std::nullopt, std::nullopt, std::nullopt},
+    };
+    const std::string domainArguments =
+        "example.snaplark.Snaplark, kCFPreferencesCurrentUser, kCFPreferencesAnyHost)";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        world = {};
+        auto& current = world.preferences["example.snaplark.Snaplark"];
+        if (c.current) current["boolEnableCopy"] = *c.current;
+        if (c.earlier) world.preferences["com.snaplark.Snaplark"]["boolEnableCopy"] = *c.earlier;
+        // What the global domain holds is every application's, not Snaplark's.
+        world.preferences["kCFPreferencesAnyApplication"]["boolEnableCopy"] = true;
+        {
+            UserDefaultsStore store;
+            EXPECT_EQ(store.open()->objectForKey("boolEnableCopy"), c.read);
+            EXPECT_EQ(store.open()->objectForKey("boolEnableCopy"), c.read);
+        }
+        const std::string calls = trail();
+        EXPECT_EQ(count(calls, "CFPreferencesCopyValue(boolEnableCopy, " + domainArguments), 2)
+            << calls;
+        EXPECT_EQ(count(calls, "CopyValue(boolEnableCopy, com.snaplark.Snaplark"),
+                  c.current ? 0 : 1)
+            << calls;
+        EXPECT_EQ(count(calls, "kCFPreferencesAnyApplication"), 0) << calls;
+        EXPECT_EQ(current.contains("boolEnableCopy")
+                      ? Stored(std::get<bool>(current["boolEnableCopy"]))
+                      : std::nullopt,
+                  c.currentAfter);
+        EXPECT_TRUE(world.live.empty());
+    }
+}
+
+// A choice is written to that domain and flushed; one that cannot be saved holds for the run.
+TEST_F(MacInput, SwitchesAreSavedInTheBundleIdentifiersDomainOrHeldForTheRun)
+{
+    UserDefaultsStore store;
+    store.open()->setBool(false, "boolEnablePaste");
+    EXPECT_EQ(trail(), "CFPreferencesSetValue(boolEnablePaste, kCFBooleanFalse, "
+                       "example.snaplark.Snaplark, kCFPreferencesCurrentUser, "
+                       "kCFPreferencesAnyHost); "
+                       "CFPreferencesSynchronize(example.snaplark.Snaplark, "
+                       "kCFPreferencesCurrentUser, kCFPreferencesAnyHost) = true; "
+                       "CFRelease(boolEnablePaste)");
+    world.preferencesRefused = true;
+    store.open()->setBool(true, "boolEnablePaste");
+    EXPECT_TRUE(store.open()->boolForKey("boolEnablePaste"));
+    EXPECT_EQ(std::get<bool>(world.preferences["example.snaplark.Snaplark"]["boolEnablePaste"]),
+              false);
 }
 
 }  // namespace
