@@ -87,12 +87,33 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
     auto delegate = module.makeDelegate(services.platform());
     services.setDelegate(delegate.get());
 
+    // Snaplark types without asking first (the system prompted at start), but a user who said no
+    // should learn why nothing happens: the tool tip says which pane of System Settings to open,
+    // and the How-to-use dialog, which names it too, opens once per run. A grant clears the line.
+    macos::PermissionNotice permissionNotice;
+    const auto tell = [&](macos::Permissions now) {
+        const auto notice = permissionNotice.update(now);
+        if (!notice) return;
+        services.showNotice(QString::fromStdString(notice->toolTip));
+        if (!notice->toolTip.empty()) std::cerr << "snaplark: " << notice->toolTip << '\n';
+        // Not inside the event tap's callback: the dialog runs a loop of its own.
+        if (notice->showHelp) {
+            QTimer::singleShot(0, [&services] {
+                services.sendAction(Selector::howToUseFromTrayWithSender, nullptr, nullptr);
+            });
+        }
+    };
+    typist.setBeforeTyping([&tell] { tell(macos::currentPermissions()); });
+
     const auto terminationSignals =
         qt::onTerminationSignal([&services] { services.terminate(nullptr); });
 
     QTimer::singleShot(0, [&] {
         delegate->applicationDidFinishLaunching();
         services.showStatusItems();
+        // Without Input Monitoring no click would ever arrive to be a gesture, so this is judged
+        // now; typing is judged at the first gesture, after the system's own prompt.
+        tell({true, macos::currentPermissions().listening});
     });
     const int status = QApplication::exec();
     services.setDelegate(nullptr);

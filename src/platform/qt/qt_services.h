@@ -48,6 +48,9 @@ public:
     }
     // Tells the tray icons whether the agent is suspended, for their tool tip.
     void showSuspended(bool suspended);
+    // A line the tool tips add under that state, such as a missing permission; empty for none.
+    void showNotice(const QString& notice);
+    const QString& notice() const { return notice_; }
     // Sends an action along the application's dispatch.
     void sendAction(Selector action, Responder* target, Object* sender);
 
@@ -92,6 +95,7 @@ private:
     std::function<void(bool)> menuShown_;
     std::function<void(ActivationPolicy)> activationPolicyHook_;
     bool terminating_ = false;
+    QString notice_;
     InfoDictionary info_;
     std::vector<std::weak_ptr<QtStatusItem>> statusItems_;
     std::vector<std::unique_ptr<QTimer>> timers_;

@@ -266,6 +266,11 @@ Boolean AXIsProcessTrustedWithOptions(CFDictionaryRef options)
     return answer(world.trusted, "AXIsProcessTrustedWithOptions", options);
 }
 
+bool CGPreflightListenEventAccess(void)
+{
+    return answer(world.listening, "CGPreflightListenEventAccess");
+}
+
 Class objc_getClass(const char* name)
 {
     return constant<Class>(name);

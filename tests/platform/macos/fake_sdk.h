@@ -17,6 +17,7 @@ struct World {
     bool keyEventsRefused = false;
     bool tapRefused = false;     // as without the permission taps need
     bool trusted = false;        // the Accessibility permission
+    bool listening = true;       // the Input Monitoring permission
     std::string calls;           // "function(arguments) = result", separated by "; "
     std::set<const void*> live;  // objects created for the caller and not released yet
     std::map<std::string, int> made;

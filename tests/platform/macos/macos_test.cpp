@@ -115,6 +115,53 @@ TEST_F(MacInput, TheSystemPromptsForAccessibilityOnlyWhenNotTrusted)
                        "CFRelease(dictionary1); AXIsProcessTrusted() = true");
 }
 
+// Both permissions are asked for without a prompt.
+TEST_F(MacInput, PermissionsAreCheckedWithoutPrompting)
+{
+    world.trusted = true;
+    world.listening = false;
+    const Permissions now = currentPermissions();
+    EXPECT_TRUE(now.typing);
+    EXPECT_FALSE(now.listening);
+    EXPECT_EQ(trail(), "AXIsProcessTrusted() = true; CGPreflightListenEventAccess() = false");
+}
+
+// The user is told what is missing when it changes, the help dialog comes once per run, and a
+// later grant clears the tool tip's line.
+TEST(PermissionNotice, TellsWhatIsMissingWhenItChangesAndShowsTheHelpOnce)
+{
+    const Permissions all{true, true}, noTyping{false, true}, noListening{true, false},
+        none{false, false};
+    struct Step {
+        Permissions now;
+        std::optional<std::string> toolTip;  // nothing: nothing to tell
+        bool showHelp = false;
+    };
+    const std::string settings = ": allow it under System Settings, Privacy & Security, ";
+    const std::vector<std::vector<Step>> runs{
+        {{all, std::nullopt}, {all, std::nullopt}},
+        {{noTyping, "Snaplark cannot type Copy and Paste" + settings + "Accessibility", true},
+         {noTyping, std::nullopt},
+         {all, ""},
+         {noTyping, "Snaplark cannot type Copy and Paste" + settings + "Accessibility", false}},
+        {{noListening, "Snaplark cannot see your clicks" + settings + "Input Monitoring", true},
+         {none,
+          "Snaplark cannot see your clicks or type" + settings +
+              "Accessibility and Input Monitoring",
+          false}},
+    };
+    for (const auto& run : runs) {
+        PermissionNotice notice;
+        for (const Step& step : run) {
+            const auto told = notice.update(step.now);
+            EXPECT_EQ(told.has_value(), step.toolTip.has_value());
+            if (!told || !step.toolTip) continue;
+            EXPECT_EQ(told->toolTip, *step.toolTip);
+            EXPECT_EQ(told->showHelp, step.showHelp);
+        }
+    }
+}
+
 TEST_F(MacInput, ActivationPolicyUsesTheSystemsNumbers)
 {
     setApplicationActivationPolicy(ActivationPolicy::prohibited);

@@ -111,4 +111,5 @@ int64_t CGEventGetIntegerValueField(CGEventRef event, CGEventField field);
 CGEventRef CGEventCreateKeyboardEvent(CGEventSourceRef source, CGKeyCode virtualKey, bool keyDown);
 void CGEventSetFlags(CGEventRef event, CGEventFlags flags);
 void CGEventPost(CGEventTapLocation tap, CGEventRef event);
+bool CGPreflightListenEventAccess(void);
 }
