@@ -14,10 +14,12 @@
 #include "platform/application_main.h"
 #include "platform/macos/accessibility.h"
 #include "platform/macos/activation_policy.h"
+#include "platform/macos/login_item.h"
 #include "platform/macos/observer.h"
 #include "platform/macos/typist.h"
 #include "platform/macos/user_defaults.h"
 #include "platform/package_version.h"
+#include "platform/qt/autostart.h"
 #include "platform/qt/process_entry.h"
 #include "platform/qt/qt_services.h"
 
@@ -83,6 +85,13 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
     qt::QtServices services(observer, typist, classes);
     services.setActivationPolicyHook(macos::setApplicationActivationPolicy);
     services.setUserDefaultsStore(&userDefaults);
+    macos::LoginItem loginItem(
+        (QDir::homePath() + QStringLiteral("/Library/LaunchAgents/example.snaplark.Snaplark.plist"))
+            .toStdString(),
+        QCoreApplication::applicationFilePath().toStdString());
+    qt::Autostart autostart([&loginItem] { return loginItem.enabled(); },
+                            [&loginItem](bool enabled) { return loginItem.setEnabled(enabled); });
+    services.setAutostart(&autostart);
     module.registerClasses(classes, services.platform());
     auto delegate = module.makeDelegate(services.platform());
     services.setDelegate(delegate.get());

@@ -273,7 +273,7 @@ bool CGPreflightListenEventAccess(void)
 
 Class objc_getClass(const char* name)
 {
-    return constant<Class>(name);
+    return world.missingClasses.contains(name) ? nullptr : constant<Class>(name);
 }
 
 SEL sel_registerName(const char* str)
@@ -302,5 +302,17 @@ extern "C" void* receiveMessage(void* receiver, void* selector, long argument)
     std::string message = text(receiver) + " " + text(selector);
     if (message.ends_with(':')) message += std::to_string(argument);
     world.calls += (world.calls.empty() ? "[" : "; [") + message + "]";
-    return message.ends_with("sharedApplication") ? constant<void*>("NSApp") : nullptr;
+    if (message.ends_with("sharedApplication")) return constant<void*>("NSApp");
+    if (message.ends_with("mainAppService")) return constant<void*>("mainApp");
+    if (message.ends_with(" status")) return reinterpret_cast<void*>(world.loginItemStatus);
+    if (message.ends_with("AndReturnError:0")) {
+        if (world.loginItemRefused) return nullptr;
+        // Awaiting the user's approval stays so until the user acts in System Settings.
+        if (message.find(" unregister") != std::string::npos)
+            world.loginItemStatus = 0;
+        else if (world.loginItemStatus == 0)
+            world.loginItemStatus = 1;
+        return reinterpret_cast<void*>(1);
+    }
+    return nullptr;
 }

@@ -24,7 +24,10 @@ struct World {
     // The user defaults: domain, key, value.
     std::map<std::string, std::map<std::string, std::variant<bool, std::int64_t, std::string>>>
         preferences;
-    bool preferencesRefused = false;  // writing fails, as on a full or locked disk
+    bool preferencesRefused = false;       // writing fails, as on a full or locked disk
+    std::set<std::string> missingClasses;  // Objective-C classes this system does not have
+    long loginItemStatus = 0;              // SMAppServiceStatus of the main app
+    bool loginItemRefused = false;         // registering and unregistering fail
 };
 // A test starts afresh with `world = {}`.
 extern World world;

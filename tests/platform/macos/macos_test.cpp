@@ -4,11 +4,15 @@
 // src/platform/macos would break on the way to and from Core Graphics.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <utility>
 
 #include "fake_sdk.h"
 #include "platform/macos/accessibility.h"
 #include "platform/macos/activation_policy.h"
+#include "platform/macos/login_item.h"
 #include "platform/macos/observer.h"
 #include "platform/macos/typist.h"
 #include "platform/macos/user_defaults.h"
@@ -160,6 +164,64 @@ TEST(PermissionNotice, TellsWhatIsMissingWhenItChangesAndShowsTheHelpOnce)
             EXPECT_EQ(told->showHelp, step.showHelp);
         }
     }
+}
+
+// From macOS 13 the main app registers itself; the checkbox is on only while the system will
+// start it, not while it waits for the user's approval under Login Items.
+TEST_F(MacInput, LoginItemIsTheMainAppServiceWhereThereIsOne)
+{
+    struct Case {
+        long status;
+        bool refused;
+        bool enabledBefore, result, enabledAfter;
+    };
+    const Case cases[] = {
+        {0, false, false, true, true},   // not registered
+        {2, false, false, true, false},  // registered, awaiting approval
+        {0, true, false, false, false},  // the system refuses
+        {1, false, true, true, true},    // already on
+    };
+    for (const Case& c : cases) {
+        world = {};
+        world.loginItemStatus = c.status;
+        world.loginItemRefused = c.refused;
+        LoginItem item("/nonexistent/agent.plist",
+                       "/Applications/Snaplark.app/Contents/MacOS/Snaplark");
+        EXPECT_EQ(item.enabled(), c.enabledBefore);
+        EXPECT_EQ(item.setEnabled(true), c.result);
+        EXPECT_EQ(item.enabled(), c.enabledAfter);
+    }
+    world = {};
+    world.loginItemStatus = 1;
+    LoginItem item("/nonexistent/agent.plist", "Snaplark");
+    trail();
+    EXPECT_TRUE(item.setEnabled(false));
+    EXPECT_FALSE(item.enabled());
+    EXPECT_EQ(trail(), "[SMAppService mainAppService]; [mainApp unregisterAndReturnError:0]; "
+                       "[SMAppService mainAppService]; [mainApp status]");
+}
+
+// Before macOS 13 there is no such class: a LaunchAgent that starts the program at login.
+TEST_F(MacInput, LoginItemIsALaunchAgentOnOlderSystems)
+{
+    world.missingClasses = {"SMAppService"};
+    const auto folder = std::filesystem::path(::testing::TempDir()) / "snaplark-login-item";
+    std::filesystem::remove_all(folder);
+    const auto agent = folder / "LaunchAgents" / "example.snaplark.Snaplark.plist";
+    LoginItem item(agent.string(), "/Apps/A&B.app/Contents/MacOS/Snaplark");
+    EXPECT_FALSE(item.enabled());
+    ASSERT_TRUE(item.setEnabled(true));
+    EXPECT_TRUE(item.enabled());
+    std::stringstream text;
+    text << std::ifstream(agent).rdbuf();
+    for (const char* part : {"<key>Label</key>\n\t<string>example.snaplark.Snaplark</string>",
+                             "<string>/Apps/A&amp;B.app/Contents/MacOS/Snaplark</string>",
+                             "<key>RunAtLoad</key>\n\t<true/>"})
+        EXPECT_NE(text.str().find(part), std::string::npos) << part << " in " << text.str();
+    EXPECT_TRUE(item.setEnabled(false));
+    EXPECT_FALSE(item.enabled());
+    EXPECT_TRUE(item.setEnabled(false));
+    std::filesystem::remove_all(folder);
 }
 
 TEST_F(MacInput, ActivationPolicyUsesTheSystemsNumbers)
