@@ -32,6 +32,7 @@ CGEventTapLocation location(EventTap tap)
 
 std::unique_ptr<KeyboardEvent> Typist::createKeyboardEvent(VirtualKeyCode key, bool keyDown)
 {
+    if (keyDown && beforeTyping_) beforeTyping_();
     CGEventRef event = CGEventCreateKeyboardEvent(nullptr, key, keyDown);
     if (event == nullptr) return nullptr;
     return std::make_unique<KeyEvent>(event);

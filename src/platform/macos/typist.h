@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "platform/keyboard.h"
@@ -13,6 +14,11 @@ class Typist final : public KeyboardEvents {
 public:
     std::unique_ptr<KeyboardEvent> createKeyboardEvent(VirtualKeyCode key, bool keyDown) override;
     void post(EventTap tap, const KeyboardEvent& event) override;
+    // Runs as each chord starts, before its key-down is made.
+    void setBeforeTyping(std::function<void()> hook) { beforeTyping_ = std::move(hook); }
+
+private:
+    std::function<void()> beforeTyping_;
 };
 
 }  // namespace snaplark::platform::macos

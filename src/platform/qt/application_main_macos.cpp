@@ -1,6 +1,8 @@
 // The process entry's platform half on macOS: the Qt application loop as a menu-bar agent, with
 // Core Graphics for mouse observation and keystrokes.
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QLockFile>
@@ -12,9 +14,12 @@
 #include "platform/application_main.h"
 #include "platform/macos/accessibility.h"
 #include "platform/macos/activation_policy.h"
+#include "platform/macos/login_item.h"
 #include "platform/macos/observer.h"
 #include "platform/macos/typist.h"
+#include "platform/macos/user_defaults.h"
 #include "platform/package_version.h"
+#include "platform/qt/autostart.h"
 #include "platform/qt/process_entry.h"
 #include "platform/qt/qt_services.h"
 
@@ -54,7 +59,6 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
     loadResources();
     QApplication::setApplicationName(QStringLiteral("Snaplark"));
     QApplication::setOrganizationName(QStringLiteral("Snaplark"));
-    // The user-defaults domain is then example.snaplark.Snaplark, the bundle identifier.
     QApplication::setOrganizationDomain(QStringLiteral("snaplark.example"));
     QApplication::setQuitOnLastWindowClosed(false);
 
@@ -75,11 +79,40 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
     macos::Observer observer(::getpid());
     macos::Typist typist;
     ClassRegistry classes;
+    // Qt's native settings would name the domain after the organization (com.snaplark.Snaplark)
+    // and read the global domain behind it; the switches belong in the bundle identifier's.
+    macos::UserDefaultsStore userDefaults;
     qt::QtServices services(observer, typist, classes);
     services.setActivationPolicyHook(macos::setApplicationActivationPolicy);
+    services.setUserDefaultsStore(&userDefaults);
+    macos::LoginItem loginItem(
+        (QDir::homePath() + QStringLiteral("/Library/LaunchAgents/example.snaplark.Snaplark.plist"))
+            .toStdString(),
+        QCoreApplication::applicationFilePath().toStdString());
+    qt::Autostart autostart([&loginItem] { return loginItem.enabled(); },
+                            [&loginItem](bool enabled) { return loginItem.setEnabled(enabled); });
+    services.setAutostart(&autostart);
     module.registerClasses(classes, services.platform());
     auto delegate = module.makeDelegate(services.platform());
     services.setDelegate(delegate.get());
+
+    // Snaplark types without asking first (the system prompted at start), but a user who said no
+    // should learn why nothing happens: the tool tip says which pane of System Settings to open,
+    // and the How-to-use dialog, which names it too, opens once per run. A grant clears the line.
+    macos::PermissionNotice permissionNotice;
+    const auto tell = [&](macos::Permissions now) {
+        const auto notice = permissionNotice.update(now);
+        if (!notice) return;
+        services.showNotice(QString::fromStdString(notice->toolTip));
+        if (!notice->toolTip.empty()) std::cerr << "snaplark: " << notice->toolTip << '\n';
+        // Not inside the event tap's callback: the dialog runs a loop of its own.
+        if (notice->showHelp) {
+            QTimer::singleShot(0, [&services] {
+                services.sendAction(Selector::howToUseFromTrayWithSender, nullptr, nullptr);
+            });
+        }
+    };
+    typist.setBeforeTyping([&tell] { tell(macos::currentPermissions()); });
 
     const auto terminationSignals =
         qt::onTerminationSignal([&services] { services.terminate(nullptr); });
@@ -87,6 +120,9 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
     QTimer::singleShot(0, [&] {
         delegate->applicationDidFinishLaunching();
         services.showStatusItems();
+        // Without Input Monitoring no click would ever arrive to be a gesture, so this is judged
+        // now; typing is judged at the first gesture, after the system's own prompt.
+        tell({true, macos::currentPermissions().listening});
     });
     const int status = QApplication::exec();
     services.setDelegate(nullptr);

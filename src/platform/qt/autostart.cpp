@@ -46,6 +46,7 @@ QString Autostart::entryPath() const
 
 bool Autostart::enabled() const
 {
+    if (systemEnabled_) return systemEnabled_();
     const QString path = entryPath();
     if (!QFile::exists(path)) return false;
     // An entry the user's desktop has switched off is there but does not start anything.
@@ -58,6 +59,7 @@ bool Autostart::enabled() const
 
 bool Autostart::setEnabled(bool enabled)
 {
+    if (systemSetEnabled_) return systemSetEnabled_(enabled);
     const QString path = entryPath();
     if (!enabled) {
         if (QFile::exists(path) && !QFile::remove(path)) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 namespace snaplark::platform::qt {
 
@@ -11,6 +12,11 @@ class Autostart {
 public:
     // `desktopFileName` is the installed entry's name, such as example.snaplark.Snaplark.desktop.
     explicit Autostart(QString desktopFileName) : fileName_(std::move(desktopFileName)) {}
+    // Where the system keeps login items its own way (macOS): its state and its switch.
+    Autostart(std::function<bool()> enabled, std::function<bool(bool)> setEnabled)
+        : systemEnabled_(std::move(enabled)), systemSetEnabled_(std::move(setEnabled))
+    {
+    }
 
     bool enabled() const;
     // Adds or removes the entry; on failure says why on standard error and returns false.
@@ -19,6 +25,8 @@ public:
 private:
     QString entryPath() const;
     QString fileName_;
+    std::function<bool()> systemEnabled_;
+    std::function<bool(bool)> systemSetEnabled_;
 };
 
 }  // namespace snaplark::platform::qt

@@ -168,7 +168,7 @@ constexpr bool showsMenuOnTrigger = true;
 
 class QtStatusItem final : public StatusItem {
 public:
-    explicit QtStatusItem(QtServices& services) : button_(tray_)
+    explicit QtStatusItem(QtServices& services) : services_(services), button_(tray_)
     {
         showSuspended(false);
         QObject::connect(
@@ -183,9 +183,13 @@ public:
     }
     void showSuspended(bool suspended)
     {
-        tray_.setToolTip(suspended ? QStringLiteral("Snaplark is suspended")
-                                   : QStringLiteral("Snaplark is active"));
+        suspended_ = suspended;
+        QString tip = suspended ? QStringLiteral("Snaplark is suspended")
+                                : QStringLiteral("Snaplark is active");
+        if (!services_.notice().isEmpty()) tip += QLatin1Char('\n') + services_.notice();
+        tray_.setToolTip(tip);
     }
+    void showNotice() { showSuspended(suspended_); }
     // The tray shows its menu while it is open; there is nothing else to highlight.
     void setHighlightMode(bool /*highlight*/) override {}
     StatusButton* button() override { return &button_; }
@@ -197,6 +201,8 @@ public:
     void show() { tray_.show(); }
 
 private:
+    QtServices& services_;
+    bool suspended_ = false;
     QSystemTrayIcon tray_;
     QtStatusButtonImpl button_;
     std::shared_ptr<QtMenu> menu_;
@@ -222,6 +228,14 @@ void QtServices::showSuspended(bool suspended)
 {
     for (const auto& weak : statusItems_) {
         if (auto item = weak.lock()) item->showSuspended(suspended);
+    }
+}
+
+void QtServices::showNotice(const QString& notice)
+{
+    notice_ = notice;
+    for (const auto& weak : statusItems_) {
+        if (auto item = weak.lock()) item->showNotice();
     }
 }
 

@@ -48,10 +48,15 @@ public:
     }
     // Tells the tray icons whether the agent is suspended, for their tool tip.
     void showSuspended(bool suspended);
+    // A line the tool tips add under that state, such as a missing permission; empty for none.
+    void showNotice(const QString& notice);
+    const QString& notice() const { return notice_; }
     // Sends an action along the application's dispatch.
     void sendAction(Selector action, Responder* target, Object* sender);
 
     void setKeyboardWords(KeyboardWords words) { keyboardWords_ = words; }
+    // Where the windowing system has a settings store of its own, the agent's settings live there.
+    void setUserDefaultsStore(UserDefaultsStore* store) { userDefaultsStore_ = store; }
     // Where the desktop starts programs at login; without one the preferences window offers none.
     void setAutostart(Autostart* autostart) { autostart_ = autostart; }
     Autostart* autostart() const { return autostart_; }
@@ -86,9 +91,11 @@ private:
     ActivationPolicy policy_ = ActivationPolicy::regular;
     KeyboardWords keyboardWords_ = KeyboardWords::command;
     Autostart* autostart_ = nullptr;
+    UserDefaultsStore* userDefaultsStore_ = nullptr;
     std::function<void(bool)> menuShown_;
     std::function<void(ActivationPolicy)> activationPolicyHook_;
     bool terminating_ = false;
+    QString notice_;
     InfoDictionary info_;
     std::vector<std::weak_ptr<QtStatusItem>> statusItems_;
     std::vector<std::unique_ptr<QTimer>> timers_;

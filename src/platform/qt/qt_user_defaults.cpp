@@ -229,6 +229,7 @@ private:
 
 std::unique_ptr<UserDefaults> QtServices::open()
 {
+    if (userDefaultsStore_ != nullptr) return userDefaultsStore_->open();
     return std::make_unique<QtUserDefaults>();
 }
 

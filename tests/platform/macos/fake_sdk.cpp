@@ -17,7 +17,9 @@ struct FakeObject {
     std::int64_t source = 0;
     CGEventTapCallBack callback = nullptr;  // a tap's
     void* userInfo = nullptr;
+    CFTypeID type = 0;  // a property list value's: one of the IDs below
 };
+enum : CFTypeID { booleanType = 1, numberType, stringType };
 struct CFDictionaryKeyCallBacks {};
 struct CFDictionaryValueCallBacks {};
 
@@ -75,6 +77,9 @@ Result answer(Result result, const char* function, Args... arguments)
 
 const CFAllocatorRef kCFAllocatorDefault = nullptr;
 const CFBooleanRef kCFBooleanTrue = constant<CFBooleanRef>("kCFBooleanTrue");
+const CFBooleanRef kCFBooleanFalse = constant<CFBooleanRef>("kCFBooleanFalse");
+const CFStringRef kCFPreferencesCurrentUser = constant<CFStringRef>("kCFPreferencesCurrentUser");
+const CFStringRef kCFPreferencesAnyHost = constant<CFStringRef>("kCFPreferencesAnyHost");
 const CFRunLoopMode kCFRunLoopCommonModes = constant<CFStringRef>("kCFRunLoopCommonModes");
 CFStringRef kAXTrustedCheckOptionPrompt = constant<CFStringRef>("kAXTrustedCheckOptionPrompt");
 const CFDictionaryKeyCallBacks kCFTypeDictionaryKeyCallBacks{};
@@ -84,6 +89,96 @@ void CFRelease(CFTypeRef cf)
 {
     record("CFRelease", cf);
     world.live.erase(cf);
+}
+
+CFTypeID CFGetTypeID(CFTypeRef cf)
+{
+    if (cf == kCFBooleanTrue || cf == kCFBooleanFalse) return booleanType;
+    return cast(cf)->type;
+}
+CFTypeID CFBooleanGetTypeID(void)
+{
+    return booleanType;
+}
+CFTypeID CFNumberGetTypeID(void)
+{
+    return numberType;
+}
+CFTypeID CFStringGetTypeID(void)
+{
+    return stringType;
+}
+
+Boolean CFBooleanGetValue(CFBooleanRef boolean)
+{
+    return boolean == kCFBooleanTrue;
+}
+
+Boolean CFNumberGetValue(CFNumberRef number, CFNumberType type, void* value)
+{
+    if (type != kCFNumberSInt64Type) return false;
+    *static_cast<SInt64*>(value) = static_cast<SInt64>(cast(number)->flags);
+    return true;
+}
+
+// A string is labelled with its text, so that the trail reads as the calls were written.
+CFStringRef CFStringCreateWithBytes(CFAllocatorRef, const UInt8* bytes, CFIndex numBytes,
+                                    CFStringEncoding encoding, Boolean)
+{
+    if (encoding != kCFStringEncodingUTF8) return nullptr;
+    auto string = make<CFStringRef>("string");
+    cast(string)->label.assign(reinterpret_cast<const char*>(bytes), numBytes);
+    cast(string)->type = stringType;
+    return string;
+}
+
+Boolean CFStringGetCString(CFStringRef string, char* buffer, CFIndex size, CFStringEncoding)
+{
+    const std::string& text = cast(string)->label;
+    if (static_cast<CFIndex>(text.size()) >= size) return false;
+    text.copy(buffer, text.size());
+    buffer[text.size()] = '\0';
+    return true;
+}
+
+// Only the current user's domains on any host are kept; another domain answers nothing.
+CFPropertyListRef CFPreferencesCopyValue(CFStringRef key, CFStringRef domain, CFStringRef user,
+                                         CFStringRef host)
+{
+    CFPropertyListRef result = nullptr;
+    const auto& values = world.preferences[cast(domain)->label];
+    if (auto found = values.find(cast(key)->label); found != values.end() &&
+                                                    user == kCFPreferencesCurrentUser &&
+                                                    host == kCFPreferencesAnyHost) {
+        if (const bool* flag = std::get_if<bool>(&found->second)) {
+            result = *flag ? kCFBooleanTrue : kCFBooleanFalse;
+        } else if (const auto* number = std::get_if<std::int64_t>(&found->second)) {
+            auto object = make<CFNumberRef>("number");
+            *cast(object) = {cast(object)->label, static_cast<CGEventFlags>(*number)};
+            cast(object)->type = numberType;
+            result = object;
+        } else {
+            auto object = make<CFStringRef>("string");
+            cast(object)->label = std::get<std::string>(found->second);
+            cast(object)->type = stringType;
+            result = object;
+        }
+    }
+    return answer(result, "CFPreferencesCopyValue", key, domain, user, host);
+}
+
+void CFPreferencesSetValue(CFStringRef key, CFPropertyListRef value, CFStringRef domain,
+                           CFStringRef user, CFStringRef host)
+{
+    record("CFPreferencesSetValue", key, value, domain, user, host);
+    if (!world.preferencesRefused && user == kCFPreferencesCurrentUser &&
+        host == kCFPreferencesAnyHost)
+        world.preferences[cast(domain)->label][cast(key)->label] = value == kCFBooleanTrue;
+}
+
+Boolean CFPreferencesSynchronize(CFStringRef domain, CFStringRef user, CFStringRef host)
+{
+    return answer(!world.preferencesRefused, "CFPreferencesSynchronize", domain, user, host);
 }
 
 CFDictionaryRef CFDictionaryCreate(CFAllocatorRef allocator, const void** keys, const void** values,
@@ -171,9 +266,14 @@ Boolean AXIsProcessTrustedWithOptions(CFDictionaryRef options)
     return answer(world.trusted, "AXIsProcessTrustedWithOptions", options);
 }
 
+bool CGPreflightListenEventAccess(void)
+{
+    return answer(world.listening, "CGPreflightListenEventAccess");
+}
+
 Class objc_getClass(const char* name)
 {
-    return constant<Class>(name);
+    return world.missingClasses.contains(name) ? nullptr : constant<Class>(name);
 }
 
 SEL sel_registerName(const char* str)
@@ -202,5 +302,17 @@ extern "C" void* receiveMessage(void* receiver, void* selector, long argument)
     std::string message = text(receiver) + " " + text(selector);
     if (message.ends_with(':')) message += std::to_string(argument);
     world.calls += (world.calls.empty() ? "[" : "; [") + message + "]";
-    return message.ends_with("sharedApplication") ? constant<void*>("NSApp") : nullptr;
+    if (message.ends_with("sharedApplication")) return constant<void*>("NSApp");
+    if (message.ends_with("mainAppService")) return constant<void*>("mainApp");
+    if (message.ends_with(" status")) return reinterpret_cast<void*>(world.loginItemStatus);
+    if (message.ends_with("AndReturnError:0")) {
+        if (world.loginItemRefused) return nullptr;
+        // Awaiting the user's approval stays so until the user acts in System Settings.
+        if (message.find(" unregister") != std::string::npos)
+            world.loginItemStatus = 0;
+        else if (world.loginItemStatus == 0)
+            world.loginItemStatus = 1;
+        return reinterpret_cast<void*>(1);
+    }
+    return nullptr;
 }

@@ -9,6 +9,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <variant>
 
 namespace snaplark::fake_sdk {
 
@@ -16,9 +17,17 @@ struct World {
     bool keyEventsRefused = false;
     bool tapRefused = false;     // as without the permission taps need
     bool trusted = false;        // the Accessibility permission
+    bool listening = true;       // the Input Monitoring permission
     std::string calls;           // "function(arguments) = result", separated by "; "
     std::set<const void*> live;  // objects created for the caller and not released yet
     std::map<std::string, int> made;
+    // The user defaults: domain, key, value.
+    std::map<std::string, std::map<std::string, std::variant<bool, std::int64_t, std::string>>>
+        preferences;
+    bool preferencesRefused = false;       // writing fails, as on a full or locked disk
+    std::set<std::string> missingClasses;  // Objective-C classes this system does not have
+    long loginItemStatus = 0;              // SMAppServiceStatus of the main app
+    bool loginItemRefused = false;         // registering and unregistering fail
 };
 // A test starts afresh with `world = {}`.
 extern World world;

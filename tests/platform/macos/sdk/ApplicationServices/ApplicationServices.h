@@ -8,8 +8,17 @@
 
 extern "C" {
 typedef unsigned char Boolean;
+typedef unsigned char UInt8;
+typedef int64_t SInt64;
 typedef long CFIndex;
+typedef unsigned long CFTypeID;
 typedef const void* CFTypeRef;
+typedef CFTypeRef CFPropertyListRef;
+typedef const struct __CFNumber* CFNumberRef;
+typedef uint32_t CFStringEncoding;
+enum : CFStringEncoding { kCFStringEncodingUTF8 = 0x08000100 };
+typedef long CFNumberType;
+enum : CFNumberType { kCFNumberSInt64Type = 4 };
 typedef const struct __CFAllocator* CFAllocatorRef;
 typedef const struct __CFString* CFStringRef;
 typedef const struct __CFBoolean* CFBooleanRef;
@@ -24,12 +33,32 @@ typedef struct CFDictionaryValueCallBacks CFDictionaryValueCallBacks;
 
 extern const CFAllocatorRef kCFAllocatorDefault;
 extern const CFBooleanRef kCFBooleanTrue;
+extern const CFBooleanRef kCFBooleanFalse;
+extern const CFStringRef kCFPreferencesCurrentUser;
+extern const CFStringRef kCFPreferencesAnyHost;
 extern const CFRunLoopMode kCFRunLoopCommonModes;
 extern const CFDictionaryKeyCallBacks kCFTypeDictionaryKeyCallBacks;
 extern const CFDictionaryValueCallBacks kCFTypeDictionaryValueCallBacks;
 extern CFStringRef kAXTrustedCheckOptionPrompt;
 
 void CFRelease(CFTypeRef cf);
+CFTypeID CFGetTypeID(CFTypeRef cf);
+CFTypeID CFBooleanGetTypeID(void);
+CFTypeID CFNumberGetTypeID(void);
+CFTypeID CFStringGetTypeID(void);
+Boolean CFBooleanGetValue(CFBooleanRef boolean);
+Boolean CFNumberGetValue(CFNumberRef number, CFNumberType theType, void* valuePtr);
+CFStringRef CFStringCreateWithBytes(CFAllocatorRef alloc, const UInt8* bytes, CFIndex numBytes,
+                                    CFStringEncoding encoding, Boolean isExternalRepresentation);
+Boolean CFStringGetCString(CFStringRef theString, char* buffer, CFIndex bufferSize,
+                           CFStringEncoding encoding);
+
+CFPropertyListRef CFPreferencesCopyValue(CFStringRef key, CFStringRef applicationID,
+                                         CFStringRef userName, CFStringRef hostName);
+void CFPreferencesSetValue(CFStringRef key, CFPropertyListRef value, CFStringRef applicationID,
+                           CFStringRef userName, CFStringRef hostName);
+Boolean CFPreferencesSynchronize(CFStringRef applicationID, CFStringRef userName,
+                                 CFStringRef hostName);
 CFDictionaryRef CFDictionaryCreate(CFAllocatorRef allocator, const void** keys, const void** values,
                                    CFIndex numValues, const CFDictionaryKeyCallBacks* keyCallBacks,
                                    const CFDictionaryValueCallBacks* valueCallBacks);
@@ -82,4 +111,5 @@ int64_t CGEventGetIntegerValueField(CGEventRef event, CGEventField field);
 CGEventRef CGEventCreateKeyboardEvent(CGEventSourceRef source, CGKeyCode virtualKey, bool keyDown);
 void CGEventSetFlags(CGEventRef event, CGEventFlags flags);
 void CGEventPost(CGEventTapLocation tap, CGEventRef event);
+bool CGPreflightListenEventAccess(void);
 }
