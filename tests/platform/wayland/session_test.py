@@ -35,7 +35,9 @@ def wait_for(predicate, seconds=60):
 
 
 def sway(*args):
-    out = subprocess.run(["swaymsg", "-r", *args], check=True, capture_output=True, text=True)
+    out = subprocess.run(["swaymsg", "-r", *args], capture_output=True, text=True)
+    if out.returncode != 0:
+        sys.exit(f"swaymsg {' '.join(args)}: {out.stdout.strip()} {out.stderr.strip()}")
     return json.loads(out.stdout) if out.stdout.strip() else None
 
 
@@ -52,13 +54,23 @@ def find(key, value):
 
 
 def window(key, value, focused=False):
-    """Where a window's content starts; with focused, once sway has mapped it, placed it and given
-    it the focus (a new window's place is not final before)."""
-    w = wait_for(lambda: (n := find(key, value)) and (n["focused"] or not focused) and n)
+    """Where a window's content starts, once sway has given it its title bar (a window starts
+    below it; a click on the title bar only focuses the window); with focused, once it also has
+    the focus."""
+    w = wait_for(lambda: (n := find(key, value)) and n["rect"]["y"] > 0 and
+                 (n["focused"] or not focused) and n)
     return w["rect"]["x"] + w["window_rect"]["x"], w["rect"]["y"] + w["window_rect"]["y"]
 
 
-keyboard = UInput({e.EV_KEY: [e.KEY_LEFTCTRL, e.KEY_LEFTSHIFT]}, name="test keyboard")
+def middle(name):
+    """The middle of a window's content, as sway has it now: a new window moves by its title bar
+    once its decorations are settled, and a click on the title bar only focuses it."""
+    w = find("name", name)
+    return (w["rect"]["x"] + w["window_rect"]["x"] + w["window_rect"]["width"] // 2,
+            w["rect"]["y"] + w["window_rect"]["y"] + w["window_rect"]["height"] // 2)
+
+
+keyboard = UInput({e.EV_KEY: [e.KEY_LEFTCTRL, e.KEY_LEFTSHIFT, e.KEY_ENTER]}, name="test keyboard")
 mouse = UInput({e.EV_KEY: [e.BTN_LEFT, e.BTN_RIGHT], e.EV_REL: [e.REL_X, e.REL_Y]}, name="test mouse")
 
 
@@ -189,6 +201,9 @@ ox, oy = window("name", "textpad")
 left, right = ox + source["x"] + 10, ox + source["x"] + source["width"] - 10
 source_y = oy + source["y"] + source["height"] // 2
 target_x, target_y = ox + target["x"] + 10, oy + target["y"] + target["height"] // 2
+# Below both fields: a click there leaves their text and selections alone (a press on selected
+# text would start dragging it).
+blank_y = oy + 300
 
 
 def pad_width():
@@ -206,7 +221,9 @@ def clipboard():
 def copies(x0, x1, y, text="copied by snaplark", chord=(e.KEY_LEFTCTRL, e.KEY_C)):
     """Control+drag: the chord comes while Control is held, and the clipboard changes before
     Control is let go."""
+    # wl-copy leaves a process behind that takes the clipboard: once it has, the copy may come.
     subprocess.run(["wl-copy", "nothing yet"], check=True, timeout=30)
+    wait_for(lambda: clipboard() == "nothing yet")
     typed.take()
     keys(keyboard, 1, e.KEY_LEFTCTRL)
     click(x0, y, x1)
@@ -245,7 +262,7 @@ keys(gone, 1, e.KEY_LEFTCTRL)
 gone.close()
 wait_for(lambda: not has_input("unplugged keyboard"))
 lines = len(agent_lines())
-click(left, source_y)
+click(left, blank_y)
 check(wait_for(lambda: len(agent_lines()) >= lines + 2) and
       agent_lines()[lines:] == ["no modifier keys are pressed"] * 2,
       f"a keyboard unplugged with Control down holds it no more: {agent_lines()[lines:]}")
@@ -254,11 +271,15 @@ check(wait_for(lambda: len(agent_lines()) >= lines + 2) and
 interrupted = os.path.join(work, "interrupted")
 terminal = subprocess.Popen(
     ["foot", "sh", "-c", f"trap 'echo INT >> {interrupted}' INT; echo 'terminal text here'; "
-     f"touch {interrupted}.ready; while :; do sleep 1; done"], stdout=subprocess.DEVNULL,
-    stderr=subprocess.DEVNULL)
-# Laid out beside the text window: the text window's new width tells that sway has done so.
-wait_for(lambda: pad_width() < full_width and os.path.exists(interrupted + ".ready"))
+     f"read line; touch {interrupted}.ready; while :; do sleep 1; done"],
+    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+# Laid out beside the text window: the text window's new width tells that sway has done so. The
+# Enter that foot hands its program comes after the text it printed, which is then on screen.
+wait_for(lambda: pad_width() < full_width)
 fx, fy = window("app_id", "foot", focused=True)
+keys(keyboard, 1, e.KEY_ENTER)
+keys(keyboard, 0, e.KEY_ENTER)
+check(wait_for(lambda: os.path.exists(interrupted + ".ready")), "foot runs its program")
 
 
 # Pointer motion and typing (here into the terminal, whose program ignores it) never wake the
@@ -282,6 +303,7 @@ for i in range(200):
 woken = wakeups() - before
 check(woken < 40, f"400 motion and letter events woke the agent {woken} times")
 letters.close()
+wait_for(lambda: not has_input("letter keyboard"))
 
 check(copies(fx + 4, fx + 150, fy + 8, "terminal", (e.KEY_LEFTCTRL, e.KEY_LEFTSHIFT, e.KEY_C)),
       f"Control+drag in foot copies with its own chord (clipboard: {clipboard()!r})")
@@ -314,7 +336,7 @@ def race(name, click_ours, before=lambda: None, after=lambda: None):
                 keys(keyboard, 0, e.KEY_LEFTCTRL)
             after()
             keys(keyboard, 1, e.KEY_LEFTSHIFT)
-            click(left, source_y)
+            click(left, blank_y)
             keys(keyboard, 0, e.KEY_LEFTSHIFT)
             wait_for(lambda: len(agent_lines()) >= lines + 2)
             if agent_lines()[lines:] != SHIFT_LINES:
@@ -323,13 +345,14 @@ def race(name, click_ours, before=lambda: None, after=lambda: None):
 
 
 menu_event(entries["About Snaplark"][1], "clicked")
-ax, ay = window("name", "Snaplark", focused=True)
-race("clicks on our About window", lambda: click(ax + 20, ay + 20))
+window("name", "Snaplark", focused=True)
+race("clicks on our About window", lambda: click(*middle("Snaplark")))
 # Closed under the pointer: the next click there counts at once.
+ax, ay = middle("Snaplark")
 sway('[title="^Snaplark$"]', "kill")
 wait_for(lambda: not find("name", "Snaplark"))
 lines = len(agent_lines())
-click(ax + 20, ay + 20)
+click(ax, ay)
 check(wait_for(lambda: agent_lines()[lines:] == ["no modifier keys are pressed"] * 2),
       f"a click where our window closed counts: {agent_lines()[lines:]}")
 
@@ -340,10 +363,9 @@ menu_event(entries["Preference"][1], "clicked")
 window("name", "Snaplark Preferences", focused=True)
 sway('[title="^Snaplark Preferences$"]', "move", "position", "20", "400")
 wait_for(lambda: find("name", "Snaplark Preferences")["rect"]["x"] == 20)
-px, py = window("name", "Snaplark Preferences")
 menu_event(entries["About Snaplark"][1], "clicked")
 window("name", "Snaplark", focused=True)
-race("clicks on our window blocked by About", lambda: click(px + 10, py + 10))
+race("clicks on our window blocked by About", lambda: click(*middle("Snaplark Preferences")))
 sway('[title="^Snaplark"]', "kill")
 wait_for(lambda: not find("name", "Snaplark") and not find("name", "Snaplark Preferences"))
 wait_for(lambda: pad_width() == full_width)
@@ -354,14 +376,15 @@ def open_menu():
     call(*menu, "AboutToShow", GLib.Variant("(i)", (0,)), "(b)")
 
 
-race("clicks in our open menu", lambda: click(left, source_y), open_menu,
+race("clicks in our open menu", lambda: click(left, blank_y), open_menu,
      lambda: menu_event(0, "closed"))
 
 # Dvorak: the chord's key is the one typing c there (the I position), not the C position. The
-# second request returns once sway has sent the first one's keymap to its clients.
+# last request returns once sway has sent the new keymap to its clients.
 sway("input", "type:keyboard", "xkb_layout", "us")
 sway("input", "type:keyboard", "xkb_variant", "dvorak")
 sway("-t", "get_inputs")
+click(right, source_y)  # a plain click ends the first copy's selection, so the drag selects anew
 check(copies(left, right, source_y, chord=(e.KEY_LEFTCTRL, e.KEY_I)),
       f"Control+drag copies with Dvorak (clipboard: {clipboard()!r})")
 
