@@ -52,10 +52,15 @@ wait_until "the menu to close" 10 eval '! menu_open'
 xdotool mousemove 512 700 mousemove --window "$(tray_icon)" 11 11 click 2
 wait_until "the status button" 10 grep -q -x onClickedMenuBar "$agent_out"
 sync_recorder
-[ "$(out_since "$before")" = onClickedMenuBar ] || fail "clicks on the icon were observed"
 [ "$(typed "c state=0x4")" = 42 ] || fail "the status button's copy: $(grep '^keypress c' "$rec" | tail -n 1)"
 xset q | grep -q -E "Caps Lock: +on" || fail "Caps Lock not locked again after the chord"
 xdotool key Caps_Lock
+# Clicks settle in order: once a Shift-click elsewhere has its lines, any line of a click on the
+# icon would be out before them.
+xdotool mousemove 200 200 keydown shift click 1 keyup shift
+wait_until "the Shift-click's lines" 10 out_has $((before + 3))
+[ "$(out_since "$before" | grep -v -x onClickedMenuBar)" = "shift key is pressed"$'\n'"shift key is pressed" ] ||
+  fail "clicks on the icon were observed: $(out_since "$before")"
 
 # The maps change while the agent runs. Left-handed: the physical button 3 is the primary one
 # (Control held: a line), the physical button 1 (Shift held) makes no line.
@@ -65,7 +70,6 @@ before=$(wc -l <"$agent_out")
 xdotool mousemove 200 200 keydown shift mousedown 1 mouseup 1 keyup shift \
   keydown ctrl mousedown 3 mouseup 3 keyup ctrl
 wait_until "the left-handed lines" 10 out_has $((before + 2))
-sleep 0.3
 [ "$(out_since "$before")" = "Command key is pressed"$'\n'"Command key is pressed" ] ||
   fail "left-handed: $(out_since "$before")"
 xmodmap -e "pointer = 1 2 3"
@@ -77,23 +81,24 @@ gesture super
 xmodmap -e "remove mod3 = Super_L" -e "add mod4 = Super_L"
 
 # chords LAYOUT VARIANT GROUP COPY PASTE: the client sees these keysyms with Control, those of the
-# active group or the keys in the C and V places. xdotool presses keys in the first group (where
-# the active one lacks a keysym it remaps a spare key, and the agent would read that passing map).
+# active group or the keys in the C and V places, while the user holds the keys. xdotool presses
+# keys in the first group (where the active one lacks a keysym it remaps a spare key, and the agent
+# would read that passing map).
 chords() {
   setxkbmap -layout "$1" ${2:+-variant "$2"}
-  local copies pastes keys
-  copies=$(typed "$4 state=0x4")
-  pastes=$(typed "$5 state=0x4")
-  for keys in "keydown ctrl" "keydown ctrl keydown shift"; do
-    xdotool $keys
-    "$recorder" --lock-group "$3"
-    xdotool mousedown 1 mouseup 1
-    "$recorder" --lock-group 0
-    xdotool ${keys//down/up}
-  done
-  sync_recorder
-  [ "$(typed "$4 state=0x4")/$(typed "$5 state=0x4")" = $((copies + 1))/$((pastes + 1)) ] ||
-    fail "layout $1 ${2:-} group $3: $(grep 'state=0x4' "$rec" | tail -n 2)"
+  chord "$3" "$4 state=0x4" ctrl
+  chord "$3" "$5 state=0x4" ctrl shift
+}
+more_typed() { [ "$(grep -c -x -F -- "keypress $1" "$rec")" -gt "$2" ]; }
+chord() {
+  local keys=("${@:3}") count=$(grep -c -x -F -- "keypress $2" "$rec" || true)
+  xdotool ${keys[@]/#/keydown }
+  "$recorder" --lock-group "$1"
+  xdotool mousedown 1 mouseup 1
+  wait_until "$2 in group $1 of $(setxkbmap -query | grep -E '^(layout|variant)' | tr -s ' \n' ' ')" \
+    10 more_typed "$2" "$count"
+  "$recorder" --lock-group 0
+  xdotool ${keys[@]/#/keyup }
 }
 xdotool mousemove 200 200
 chords us dvorak 0 c v

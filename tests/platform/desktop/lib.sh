@@ -45,8 +45,9 @@ wait_until() { poll "${@:2}" || fail "timed out waiting for $1"; }
 
 out_has() { [ "$(wc -l <"$agent_out")" -ge "$1" ]; }
 out_since() { tail -n +$(($1 + 1)) "$agent_out"; }
-# How many times the recorder got this key press ("c state=0x4").
-typed() { grep -c -x -F -- "keypress $1" "$rec" || true; }
+# How many times the recorder got this key press ("c state=0x4") before its last marker key: a
+# chord that comes only after the marker (the keys let go by then) is not counted.
+typed() { awk -v k="keypress $1" '$0 == k { n++ } /^keypress F12 / { m = n } END { print m + 0 }' "$rec"; }
 
 # spawn NAME COMMAND...: the command in the background, its output in $work/NAME.out and .err.
 spawn() {
@@ -105,12 +106,13 @@ markers() { grep -c '^keypress F12 ' "$rec" || true; }
 no_keys_down() { [ "$("$recorder" --keymap)" = "down" ] || fail "keys left down: $("$recorder" --keymap)"; }
 
 # gesture [KEYS...]: a left click at 200,200 with the keys held; waits for its two lines and for
-# the recorder to have whatever the agent typed.
+# the recorder to have whatever the agent typed, and only then lets go of the keys.
 gesture() {
   local before=$(wc -l <"$agent_out")
-  xdotool mousemove 200 200 ${@/#/keydown } mousedown 1 mouseup 1 ${@/#/keyup }
+  xdotool mousemove 200 200 ${@/#/keydown } mousedown 1 mouseup 1
   wait_until "the click's lines" 10 out_has $((before + 2))
   sync_recorder
+  [ $# = 0 ] || xdotool ${@/#/keyup }
 }
 
 # window_of CLASS PATTERNS...: the first window of that class on screen whose xwininfo shows every

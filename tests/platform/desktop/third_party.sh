@@ -16,8 +16,9 @@ open_entry() {
 
 open_entry source "copied by snaplark" 100 300
 xdotool mousemove $((X + 12)) $((Y + 52)) keydown ctrl mousedown 1 \
-  mousemove $((X + 90)) $((Y + 52)) mousemove $((X + 185)) $((Y + 52)) mouseup 1 keyup ctrl
+  mousemove $((X + 90)) $((Y + 52)) mousemove $((X + 185)) $((Y + 52)) mouseup 1
 wait_until "the clipboard to hold the text" 10 eval '[ "$(xclip -o -selection clipboard)" = "copied by snaplark" ]'
+xdotool keyup ctrl
 
 open_entry target "" 500 300
 xdotool mousemove $((X + 97)) $((Y + 52)) keydown ctrl keydown shift mousedown 1 mouseup 1 \
