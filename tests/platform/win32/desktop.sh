@@ -160,7 +160,7 @@ echo "ok: About and How to use open and close; a second agent exits; Quit ends t
 mouse_key='HKCU\Control Panel\Mouse'
 wine reg add "$mouse_key" /v SwapMouseButtons /t REG_SZ /d 1 /f >/dev/null 2>&1
 trap 'wine reg add "$mouse_key" /v SwapMouseButtons /t REG_SZ /d 0 /f >/dev/null 2>&1; wine_session_stop' EXIT
-start_agent 3
+start_agent 1
 lines=$(agent_lines)
 xdotool click 1 click 3
 wait_for 5 "with swapped buttons, WM_LBUTTON*'s press and release are seen" at_least $((lines + 2)) agent_lines
