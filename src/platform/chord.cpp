@@ -25,6 +25,11 @@ Chord chordFor(TerminalKind kind, VirtualKeyCode key, ModifierFlags flags)
 
     if (kind == TerminalKind::shiftChords) {
         chord.shift = true;
+    } else if (kind == TerminalKind::insertChords) {
+        chord = Chord{};
+        chord.control = key == keyC;
+        chord.shift = key == keyV;
+        chord.key = ChordKey::insert;
     } else if (key == keyC) {
         chord.skip = true;
     } else {

@@ -12,6 +12,7 @@ enum class TerminalKind {
     shiftChords,    // copies with Ctrl+Shift+C and pastes with Ctrl+Shift+V
     selectionOnly,  // has no safe copy chord (it copies what is selected by itself); pastes with
                     // Shift+Insert
+    insertChords,   // copies with Ctrl+Insert and pastes with Shift+Insert
 };
 
 enum class ChordKey { c, v, insert };

@@ -26,6 +26,8 @@ TEST(Chord, PerKindOfWindowAndFlags)
         {K::selectionOnly, keyV, command, {false, false, true, false, false, ChordKey::insert}},
         {K::selectionOnly, keyV, command | control, {false, true, false, false, true, ChordKey::v}},
         {K::shiftChords, keyC, command | option, {false, true, false, true, false, ChordKey::c}},
+        {K::insertChords, keyC, command, {false, true, false, false, false, ChordKey::insert}},
+        {K::insertChords, keyV, command, {false, false, true, false, false, ChordKey::insert}},
     };
     for (const auto& [kind, key, flags, want] : cases)
         EXPECT_EQ(fields(chordFor(kind, key, flags)), fields(want)) << static_cast<int>(kind);

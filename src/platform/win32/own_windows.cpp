@@ -4,13 +4,15 @@
 
 namespace snaplark::platform::win32 {
 
-std::optional<ButtonChange> primaryButtonChange(unsigned message, bool buttonsSwapped)
+// LowLevelMouseProc receives the message the window will get, which Windows has already mapped
+// through the swap: public fixes for left-handed users of low-level mouse hooks (for example
+// gmamaladze/globalmousekeyhook#172) drop their own swap for this reason. Wine swaps later and
+// reports the physical button; the Wine test says so.
+std::optional<ButtonChange> primaryButtonChange(unsigned message)
 {
     switch (message) {
-    case WM_LBUTTONDOWN: return buttonsSwapped ? std::nullopt : std::optional(ButtonChange::press);
-    case WM_LBUTTONUP: return buttonsSwapped ? std::nullopt : std::optional(ButtonChange::release);
-    case WM_RBUTTONDOWN: return buttonsSwapped ? std::optional(ButtonChange::press) : std::nullopt;
-    case WM_RBUTTONUP: return buttonsSwapped ? std::optional(ButtonChange::release) : std::nullopt;
+    case WM_LBUTTONDOWN: return ButtonChange::press;
+    case WM_LBUTTONUP: return ButtonChange::release;
     default: return std::nullopt;
     }
 }

@@ -4,10 +4,11 @@
 
 namespace snaplark::platform::win32 {
 
-// The primary button's press or release among the low-level hook's mouse messages. The hook
-// reports the physical buttons: with the buttons swapped, the right one is primary.
+// The primary button's press or release among the low-level hook's mouse messages. Windows hands
+// the hook the logical message, after the left-handed swap (SM_SWAPBUTTON): WM_LBUTTON* is the
+// primary button whichever physical button it came from.
 enum class ButtonChange { press, release };
-std::optional<ButtonChange> primaryButtonChange(unsigned message, bool buttonsSwapped);
+std::optional<ButtonChange> primaryButtonChange(unsigned message);
 
 // Tells clicks in the agent's own windows (menu, dialogs, preferences window, notification icon)
 // from clicks in other applications. A press is ours when it lands on one of our windows or while

@@ -7,13 +7,14 @@
 
 namespace snaplark::platform::win32 {
 
-RegistryKey::RegistryKey(const wchar_t* path, bool create)
+RegistryKey::RegistryKey(const wchar_t* path, Access access)
 {
     HKEY key = nullptr;
-    const LSTATUS status =
-        create ? RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_READ | KEY_WRITE,
-                                 nullptr, &key, nullptr)
-               : RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ | KEY_WRITE, &key);
+    const REGSAM rights = access == Access::read ? KEY_READ : KEY_READ | KEY_WRITE;
+    const LSTATUS status = access == Access::create
+                               ? RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, rights,
+                                                 nullptr, &key, nullptr)
+                               : RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, rights, &key);
     if (status == ERROR_SUCCESS) key_ = key;
 }
 
@@ -56,6 +57,28 @@ std::optional<PropertyValue> RegistryKey::value(const std::wstring& name) const
         // Binary and list values are no switch anyone meant: they read as off.
         return std::string();
     }
+}
+
+std::optional<std::vector<BYTE>> RegistryKey::bytes(const std::wstring& name) const
+{
+    if (key_ == nullptr) return std::nullopt;
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegQueryValueExW(key_, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        type != REG_BINARY) {
+        return std::nullopt;
+    }
+    std::vector<BYTE> data(size);
+    if (RegQueryValueExW(key_, name.c_str(), nullptr, &type, data.data(), &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    data.resize(size);
+    return data;
+}
+
+bool RegistryKey::setBytes(const std::wstring& name, const std::vector<BYTE>& data)
+{
+    return key_ != nullptr && RegSetValueExW(key_, name.c_str(), 0, REG_BINARY, data.data(),
+                                             static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
 }
 
 bool RegistryKey::setNumber(const std::wstring& name, DWORD number)

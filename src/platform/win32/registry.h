@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/property_value.h"
 
@@ -12,8 +13,11 @@ namespace snaplark::platform::win32 {
 // An open registry key, closed when it goes.
 class RegistryKey {
 public:
-    // Opens the key under HKEY_CURRENT_USER; `create` makes it when it is missing.
-    RegistryKey(const wchar_t* path, bool create);
+    // Read access only where the key is only read: write access to a key can be refused (policy,
+    // permissions) where reading is allowed. `create` makes the key when it is missing.
+    enum class Access { read, write, create };
+    // Opens the key under HKEY_CURRENT_USER.
+    RegistryKey(const wchar_t* path, Access access);
     ~RegistryKey();
     RegistryKey(const RegistryKey&) = delete;
     RegistryKey& operator=(const RegistryKey&) = delete;
@@ -21,7 +25,10 @@ public:
     bool isOpen() const { return key_ != nullptr; }
     // The value's data: DWORD and QWORD as numbers, strings as UTF-8; nothing when absent.
     std::optional<PropertyValue> value(const std::wstring& name) const;
+    // A binary value's bytes; nothing when absent or of another type.
+    std::optional<std::vector<BYTE>> bytes(const std::wstring& name) const;
     bool setNumber(const std::wstring& name, DWORD number);
+    bool setBytes(const std::wstring& name, const std::vector<BYTE>& data);
     bool setString(const std::wstring& name, const std::wstring& text);
     bool remove(const std::wstring& name);
 

@@ -1,6 +1,7 @@
 #include "platform/win32/shell.h"
 
 #include <shellapi.h>
+#include <wtsapi32.h>
 
 #include <algorithm>
 #include <array>
@@ -19,6 +20,9 @@ constexpr UINT iconMessage = WM_APP + 3;
 constexpr UINT firstMenuCommand = 100;
 constexpr long firstButtonResponse = 1000;
 constexpr wchar_t windowClassName[] = L"SnaplarkAgent";
+// Far above the ids the minute timers get.
+constexpr UINT_PTR iconRetryTimer = 0x7E00;
+constexpr UINT iconRetryMilliseconds = 2000;
 
 class Win32Image final : public Image {
 public:
@@ -172,7 +176,7 @@ public:
         data_.uFlags = NIF_MESSAGE | NIF_TIP;
         data_.uCallbackMessage = iconMessage;
         showSuspended(false);
-        add();
+        if (!add()) services.retryIcons();
     }
     ~NotificationIcon() override { Shell_NotifyIconW(NIM_DELETE, &data_); }
     NotificationIcon(const NotificationIcon&) = delete;
@@ -181,12 +185,16 @@ public:
     UINT id() const { return data_.uID; }
     // Also after the task bar was recreated (Explorer restarted), when every icon must be added
     // again.
-    void add()
+    // False when the notification area is not there yet (the agent started at login before
+    // Explorer): Shell_NotifyIcon then fails, and the caller tries again later.
+    bool add()
     {
         data_.uFlags = NIF_MESSAGE | NIF_TIP | (data_.hIcon != nullptr ? NIF_ICON : 0);
-        Shell_NotifyIconW(NIM_ADD, &data_);
-        noteIconRect(false);
+        added_ = Shell_NotifyIconW(NIM_ADD, &data_) != FALSE;
+        if (added_) noteIconRect(false);
+        return added_;
     }
+    bool added() const { return added_; }
     void showSuspended(bool suspended)
     {
         const wchar_t* tip = suspended ? L"Snaplark is suspended" : L"Snaplark is active";
@@ -248,11 +256,12 @@ private:
     void update()
     {
         data_.uFlags = NIF_MESSAGE | NIF_TIP | (data_.hIcon != nullptr ? NIF_ICON : 0);
-        Shell_NotifyIconW(NIM_MODIFY, &data_);
+        if (added_) Shell_NotifyIconW(NIM_MODIFY, &data_);
     }
 
     Win32Services& services_;
     NOTIFYICONDATAW data_{};
+    bool added_ = false;
     IconButton button_;
     std::shared_ptr<Win32Menu> menu_;
 };
@@ -266,6 +275,12 @@ Win32Services::Win32Services(const ClassRegistry& classes)
                                                                    *this},
       info_(packageInfoDictionary())
 {
+    // ChangeWindowMessageFilterEx: an agent started elevated would otherwise never hear Explorer,
+    // which runs unelevated, announce a new task bar (UIPI drops registered messages from a lower
+    // integrity level), and its icon would not come back.
+    if (window_ != nullptr && taskbarCreated_ != 0)
+        ChangeWindowMessageFilterEx(window_, taskbarCreated_, MSGFLT_ALLOW, nullptr);
+    if (window_ != nullptr) WTSRegisterSessionNotification(window_, NOTIFY_FOR_THIS_SESSION);
 }
 
 HWND Win32Services::createWindow(Win32Services* services)
@@ -288,6 +303,7 @@ Win32Services::~Win32Services()
 {
     scenes_.clear();
     desktop_.reset();
+    if (window_ != nullptr) WTSUnRegisterSessionNotification(window_);
     if (window_ != nullptr) DestroyWindow(window_);
     UnregisterClassW(windowClassName, GetModuleHandleW(nullptr));
 }
@@ -329,7 +345,16 @@ LRESULT Win32Services::handle(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case Win32Desktop::clickMessage: desktop_->onClick(wParam, lParam); return 0;
-    case Win32Desktop::keysMessage: desktop_->onKeys(); return 0;
+    case Win32Desktop::keyMessage: desktop_->onKey(wParam, lParam); return 0;
+    // Hooks can be lost across sleep and while the session is locked (the secure desktop has the
+    // input): install them again. WM_POWERBROADCAST goes to every top-level window;
+    // WM_WTSSESSION_CHANGE after WTSRegisterSessionNotification.
+    case WM_POWERBROADCAST:
+        if (wParam == PBT_APMRESUMEAUTOMATIC) desktop_->reinstallHooks();
+        return TRUE;
+    case WM_WTSSESSION_CHANGE:
+        if (wParam == WTS_SESSION_UNLOCK) desktop_->reinstallHooks();
+        return 0;
     case iconMessage:
         for (const auto& weak : icons_) {
             if (auto icon = weak.lock(); icon && icon->id() == wParam) {
@@ -338,6 +363,10 @@ LRESULT Win32Services::handle(UINT message, WPARAM wParam, LPARAM lParam)
         }
         return 0;
     case WM_TIMER: {
+        if (wParam == iconRetryTimer) {
+            addIcons(false);
+            return 0;
+        }
         const auto found = timers_.find(wParam);
         if (found == timers_.end()) return 0;
         const TimerEntry entry = found->second;
@@ -353,12 +382,29 @@ LRESULT Win32Services::handle(UINT message, WPARAM wParam, LPARAM lParam)
     default: break;
     }
     if (message == taskbarCreated_ && taskbarCreated_ != 0) {
-        for (const auto& weak : icons_) {
-            if (auto icon = weak.lock()) icon->add();
-        }
+        addIcons(true);
         return 0;
     }
     return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+void Win32Services::retryIcons()
+{
+    SetTimer(window_, iconRetryTimer, iconRetryMilliseconds, nullptr);
+}
+
+// Adds the icons that are not in the notification area (all of them when the task bar was
+// recreated); while one is missing, the retry timer keeps ticking.
+void Win32Services::addIcons(bool all)
+{
+    bool missing = false;
+    for (const auto& weak : icons_) {
+        if (auto icon = weak.lock(); icon && (all || !icon->added())) missing |= !icon->add();
+    }
+    if (missing)
+        retryIcons();
+    else
+        KillTimer(window_, iconRetryTimer);
 }
 
 void Win32Services::sendAction(Selector action, Responder* target, Object* sender)

@@ -37,6 +37,8 @@ public:
     int run();
 
     void sendAction(Selector action, Responder* target, Object* sender);
+    // Tries to add the icons that are missing every few seconds until they are all there.
+    void retryIcons();
     // Tells the icons whether the agent is suspended, for their tool tip.
     void showSuspended(bool suspended);
     const ClassRegistry& classes() const { return classes_; }
@@ -83,6 +85,7 @@ private:
     };
 
     static HWND createWindow(Win32Services* services);
+    void addIcons(bool all);
 
     const ClassRegistry& classes_;
     HWND window_;

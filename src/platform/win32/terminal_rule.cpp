@@ -11,9 +11,15 @@ struct KnownConsole {
 };
 
 // Window classes are compared exactly: they are program identifiers, not user-visible names.
+// The console host takes Ctrl+Shift+C/V only with "Use Ctrl+Shift+C/V as Copy/Paste" ticked, which
+// is off by default; Ctrl+Insert and Shift+Insert it takes as it comes ("Enable Ctrl key
+// shortcuts", on by default). Windows Terminal binds both by default too (its actions reference:
+// copy ctrl+c, ctrl+shift+c, ctrl+insert, enter; paste ctrl+v, ctrl+shift+v, shift+insert). Ctrl+C
+// would interrupt the running program where nothing is selected, and Ctrl+V reaches it as ^V when
+// the console's Ctrl key shortcuts are off.
 constexpr std::array<KnownConsole, 4> knownConsoles{{
-    {"ConsoleWindowClass", TerminalKind::shiftChords},
-    {"CASCADIA_HOSTING_WINDOW_CLASS", TerminalKind::shiftChords},
+    {"ConsoleWindowClass", TerminalKind::insertChords},
+    {"CASCADIA_HOSTING_WINDOW_CLASS", TerminalKind::insertChords},
     {"PuTTY", TerminalKind::selectionOnly},
     {"mintty", TerminalKind::selectionOnly},
 }};

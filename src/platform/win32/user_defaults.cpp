@@ -11,7 +11,7 @@ constexpr wchar_t settingsKey[] = L"Software\\Snaplark";
 // value put there by hand as a string or a QWORD is read by the same rule as on every desktop.
 class RegistryDefaults final : public UserDefaults {
 public:
-    RegistryDefaults() : key_(settingsKey, false) {}
+    RegistryDefaults() : key_(settingsKey, RegistryKey::Access::read) {}
 
     std::optional<PropertyValue> objectForKey(std::string_view key) override
     {
@@ -26,7 +26,7 @@ public:
 
     void setBool(bool value, std::string_view key) override
     {
-        RegistryKey writable(settingsKey, true);
+        RegistryKey writable(settingsKey, RegistryKey::Access::create);
         writable.setNumber(wide(key), value ? 1 : 0);
     }
 

@@ -32,17 +32,21 @@ bool isExtended(VirtualKey key)
 
 }  // namespace
 
-Win32Desktop::Win32Desktop(HWND window) : observer_(window, clickMessage), typist_(*this) {}
+Win32Desktop::Win32Desktop(HWND window)
+    : observer_(window, clickMessage, keyMessage), typist_(*this)
+{
+}
 
 bool Win32Desktop::startObserving()
 {
-    if (!observing_) {
-        observing_ =
-            observer_.start([this](VirtualKey key, bool up,
-                                   bool ours) { return typist_.keyObserved(key, up, ours); },
-                            keysMessage);
-    }
+    if (!observing_) observing_ = observer_.start();
     return observing_;
+}
+
+void Win32Desktop::onKey(WPARAM wParam, LPARAM lParam)
+{
+    const Observer::Key key = Observer::decodeKey(wParam, lParam);
+    if (typist_.keyObserved(key.key, key.up, key.ours)) typist_.settle();
 }
 
 void Win32Desktop::onClick(WPARAM wParam, LPARAM lParam)
@@ -73,7 +77,7 @@ void Win32Desktop::post(EventTap /*tap*/, const KeyboardEvent& event)
 {
     const auto& e = dynamic_cast<const Win32KeyEvent&>(event);
     if (e.down) {
-        observer_.setChordInFlight(Observer::currentFlags());
+        observer_.setChordInFlight(observer_.currentFlags());
         typist_.keyDown(e.key, e.flags);
     } else {
         typist_.keyUp(e.key);
@@ -100,12 +104,15 @@ void Win32Desktop::type(const std::vector<KeyStroke>& strokes)
 {
     std::vector<INPUT> inputs;
     inputs.reserve(strokes.size());
+    // MapVirtualKeyEx: the scan code in the foreground window's layout, the same layout the key
+    // code was chosen in; the agent's own thread may have another one.
+    const HKL layout = foreground().layout;
     for (const KeyStroke& stroke : strokes) {
         INPUT input{};
         input.type = INPUT_KEYBOARD;
         input.ki.wVk = stroke.key;
         // Programs that read scan codes (games, remote desktops, consoles) see the key too.
-        input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(stroke.key, MAPVK_VK_TO_VSC));
+        input.ki.wScan = static_cast<WORD>(MapVirtualKeyExW(stroke.key, MAPVK_VK_TO_VSC, layout));
         input.ki.dwFlags = (stroke.up ? KEYEVENTF_KEYUP : 0) |
                            (isExtended(stroke.key) ? KEYEVENTF_EXTENDEDKEY : 0);
         input.ki.dwExtraInfo = typedByUs;

@@ -14,25 +14,27 @@
 
 namespace snaplark::platform::win32 {
 
-// The agent's input on Windows: the primary button of every window, observed by the hooks with
-// the keyboard state at each event, and keystrokes typed with SendInput. Every handler and
-// keystroke runs on the thread that owns `window`, from its message loop.
+// The agent's input on Windows: the primary button of every window, observed by the hooks (on
+// their own thread) with the keyboard state at each event, and keystrokes typed with SendInput.
+// Every handler and keystroke runs on the thread that owns `window`, from its message loop.
 class Win32Desktop final : public EventMonitors, public KeyboardEvents, private KeyboardDevice {
 public:
     static constexpr UINT clickMessage = WM_APP + 1;
-    static constexpr UINT keysMessage = WM_APP + 2;
+    static constexpr UINT keyMessage = WM_APP + 2;
 
     explicit Win32Desktop(HWND window);
 
-    // Starts watching; false when Windows refused the mouse hook.
+    // Starts watching; false when Windows refused the mouse or the keyboard hook.
     bool startObserving();
+    // Installs the hooks again: after resume from sleep and when the session is unlocked.
+    void reinstallHooks() { observer_.reinstall(); }
     // Whether our menu is open: clicks then are ours.
     void setMenuOpen(bool open) { observer_.setMenuOpen(open); }
     // Where our notification icon is: clicks there are ours too.
     void setIconRect(const RECT& rect) { observer_.setIconRect(rect); }
     // The window's procedure hands these two messages here.
     void onClick(WPARAM wParam, LPARAM lParam);
-    void onKeys() { typist_.settle(); }
+    void onKey(WPARAM wParam, LPARAM lParam);
 
     std::shared_ptr<MonitorToken>
     addGlobalMonitorForEventsMatchingMask(std::uint64_t mask,

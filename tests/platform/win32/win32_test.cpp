@@ -10,6 +10,8 @@
 #include <map>
 #include <vector>
 
+#include "platform/win32/autostart.h"
+#include "platform/win32/observer.h"
 #include "platform/win32/own_windows.h"
 #include "platform/win32/terminal_rule.h"
 #include "platform/win32/typist.h"
@@ -39,8 +41,77 @@ TEST(OwnClicks, AReleaseGoesWithItsPressAndAPressBesideOurMenuIsOurs)
         for (const Step& s : run)
             EXPECT_EQ(clicks.isOthers(s.change, s.onOwnWindow, s.menuOpen), s.isOthers);
     }
-    EXPECT_EQ(primaryButtonChange(WM_RBUTTONUP, false), std::nullopt);
-    EXPECT_EQ(primaryButtonChange(WM_MOUSEWHEEL, true), std::nullopt);
+    // The hook's messages are logical: with swapped buttons the right button arrives as
+    // WM_LBUTTON*, and WM_RBUTTON* is the secondary button on every mouse.
+    EXPECT_EQ(primaryButtonChange(WM_LBUTTONUP), ButtonChange::release);
+    EXPECT_EQ(primaryButtonChange(WM_RBUTTONDOWN), std::nullopt);
+    EXPECT_EQ(primaryButtonChange(WM_MOUSEWHEEL), std::nullopt);
+}
+
+// The toggle follows the key as the hook sees it, from the state at the start; a held key's
+// repeats do not toggle again, and other keys leave it be.
+TEST(CapsLock, TogglesOncePerPressFromItsStartingState)
+{
+    struct Case {
+        bool start;
+        std::vector<std::pair<VirtualKey, bool>> keys;  // key, up
+        bool on;
+    };
+    const Case cases[] = {
+        {false, {{VK_CAPITAL, false}, {VK_CAPITAL, true}}, true},
+        {true, {{VK_CAPITAL, false}, {VK_CAPITAL, true}}, false},
+        {false, {{VK_CAPITAL, false}, {VK_CAPITAL, false}, {VK_CAPITAL, false}}, true},
+        {false, {{VK_CAPITAL, false}, {VK_CAPITAL, true}, {VK_CAPITAL, false}}, false},
+        {true, {{VK_NUMLOCK, false}, {VK_NUMLOCK, true}, {'A', false}}, true},
+    };
+    for (const Case& c : cases) {
+        CapsLock caps(c.start);
+        for (const auto& [key, up] : c.keys)
+            caps.key(key, up);
+        EXPECT_EQ(caps.on(), c.on) << &c - cases;
+    }
+}
+
+// Hooks are lost when input moved on between two looks and neither hook was called.
+TEST(HookWatch, InputTheHooksNeverSawMeansTheyWereRemoved)
+{
+    struct Look {
+        bool called;
+        DWORD lastInput;
+        bool lost;
+    };
+    const std::vector<std::vector<Look>> runs{
+        {{false, 100, false}, {false, 100, false}},  // idle: nothing to see
+        {{false, 100, false}, {true, 250, false}},   // input, and a hook saw it
+        {{false, 100, false}, {false, 250, true}},   // input no hook saw
+        {{false, 100, false}, {false, 90, true}},    // the tick may go back (SendInput's own)
+        {{false, 100, false}, {false, 250, true}, {true, 300, false}},  // installed again
+    };
+    for (const auto& run : runs) {
+        HookWatch watch;
+        for (const Look& look : run) {
+            if (look.called) watch.hookCalled();
+            EXPECT_EQ(watch.lost(look.lastInput), look.lost) << &run - runs.data();
+        }
+    }
+}
+
+// "Start at login" reads as on only for a Run value naming this program that Startup apps has
+// not switched off.
+TEST(StartAtLogin, TheRunValueMustNameThisProgramAndBeApproved)
+{
+    const std::wstring program =
+        L"C:\\Users\\Ann Lee\\AppData\\Local\\Programs\\Snaplark\\snaplark.exe";
+    EXPECT_TRUE(runValueNames(L"\"" + program + L"\"", program));
+    EXPECT_TRUE(runValueNames(
+        L"\"c:\\users\\ann lee\\appdata\\local\\programs\\snaplark\\SNAPLARK.EXE\" ", program));
+    EXPECT_FALSE(runValueNames(L"\"C:\\Old\\snaplark.exe\"", program));
+    EXPECT_FALSE(runValueNames(L"\"\"", program));
+    using Bytes = std::vector<std::uint8_t>;
+    EXPECT_TRUE(approvedToRun(std::nullopt));
+    EXPECT_TRUE(approvedToRun(Bytes{2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_TRUE(approvedToRun(Bytes{6, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_FALSE(approvedToRun(Bytes{3, 0, 0, 0, 0xd4, 0x0d, 0x43, 0x8d, 0xc8, 0x3b, 0xd9, 1}));
 }
 
 constexpr VirtualKeyCode keyC = 8, keyV = 9;
@@ -53,8 +124,8 @@ constexpr VirtualKey lShift = Typist::leftShift, rShift = Typist::rightShift,
 std::string text(const std::vector<KeyStroke>& strokes)
 {
     const std::map<VirtualKey, std::string> names{
-        {lShift, "LShift"}, {rShift, "RShift"}, {lCtrl, "LCtrl"},  {lAlt, "LAlt"},
-        {lWin, "LWin"},     {mask, "Mask"},     {insert, "Insert"}};
+        {lShift, "LShift"}, {rShift, "RShift"}, {lCtrl, "LCtrl"}, {rCtrl, "RCtrl"},
+        {lAlt, "LAlt"},     {lWin, "LWin"},     {mask, "Mask"},   {insert, "Insert"}};
     std::string out;
     for (KeyStroke s : strokes) {
         out += out.empty() ? "" : " ";
@@ -119,9 +190,10 @@ TEST(Typist, TypesExactlyTheChordAndGivesBackWhatTheUserHolds)
         {"Notepad", keyV, {lShift, rShift, lCtrl}, "-LShift -RShift +V -V +LShift +RShift"},
         // Alt and Win are let go behind a mask key, or the window's menu or Start would open.
         {"Notepad", keyC, {lAlt, lWin}, "+Mask -Mask -LAlt -LWin +LCtrl +C -C -LCtrl +LAlt +LWin"},
-        // The console and Windows Terminal take Shift chords; window classes match exactly.
-        {"ConsoleWindowClass", keyV, {rShift, rCtrl}, "+V -V"},
-        {"CASCADIA_HOSTING_WINDOW_CLASS", keyC, {lCtrl}, "+LShift +C -C -LShift"},
+        // The console and Windows Terminal take Ctrl+Insert and Shift+Insert by default
+        // (Ctrl+Shift+V only when the console's opt-in is on); window classes match exactly.
+        {"ConsoleWindowClass", keyV, {rShift, rCtrl}, "-RCtrl +Insert -Insert +RCtrl"},
+        {"CASCADIA_HOSTING_WINDOW_CLASS", keyC, {lCtrl}, "+Insert -Insert"},
         {"consolewindowclass", keyC, {lCtrl}, "+C -C"},
         // PuTTY and mintty copy what is selected by themselves, and paste with Shift+Insert.
         {"PuTTY", keyC, {lCtrl}, ""},
