@@ -5,10 +5,13 @@ set -euo pipefail
 source "$(dirname "$0")/wine_session.sh"
 wine_session_start "$1"
 fail() { wine_session_fail "$@"; }
-clipboard() { xclip -selection clipboard -o 2>/dev/null; }
+clipboard_is() { [ "$(xclip -selection clipboard -o 2>/dev/null)" = "$1" ]; }
 set_clipboard() { printf %s "$1" | xclip -selection clipboard -i; }
 c_typed() { log_lines pad | grep -c '^down 67 ' || true; }
 agent_lines() { log_lines agent | wc -l; }
+since() { log_lines agent | tail -n +$(($1 + 1)); }
+injected() { log_lines pad | grep -c ' injected$' || true; }
+SHIFT_LINES=$'shift key is pressed\nshift key is pressed'
 at_least() { [ "$("${@:2}")" -ge "$1" ]; }
 not() { ! "$@"; }
 last_is() { [ "$(log_lines "$1" | grep -E "$2" | tail -n 1)" = "$3" ]; }
@@ -27,19 +30,32 @@ with_keys() {
 expect_no_key_down() {
   wait_for 5 "the held keys after $1" last_is pad '^(key [0-9]+ up|held)' "held none"
 }
-# expect_no_copy WHAT KEYS: a drag with KEYS held is reported (press and release), yet copies nothing.
+# Clicks are judged in order: once the lines of a Shift-click in the pad are out, every click
+# before it was judged and any chord it made was typed; F12 then reaches the pad's hook behind it.
+settle() {
+  local lines=$(agent_lines) f12=$(count_lines pad "key 123 up device")
+  xdotool mousemove "$FIELD_RIGHT" "$FIELD_Y" keydown shift click 1 keyup shift
+  wait_for 10 "the Shift-click's lines" at_least $((lines + 2)) agent_lines
+  xdotool key F12
+  wait_for 10 "the pad's F12" at_least $((f12 + 1)) count_lines pad "key 123 up device"
+}
+# expect_no_copy WHAT KEYS: a drag with KEYS held is reported (press and release), yet types nothing.
 expect_no_copy() {
-  local lines=$(agent_lines) c=$(c_typed)
-  set_clipboard sentinel
+  local lines=$(agent_lines) keys=$(injected)
   with_keys "$2" drag
   wait_for 5 "$1 is reported" at_least $((lines + 2)) agent_lines
-  sleep 0.5
-  [ "$(c_typed)" = "$c" ] && [ "$(clipboard)" = sentinel ] || fail "$1 copied"
+  settle
+  [ "$(injected)" = "$keys" ] || fail "$1 typed a chord"
 }
+# expect_copy WHAT KEYS: the chord comes and the clipboard changes while the keys are still held.
 expect_copy() {
   local c=$(c_typed)
-  with_keys "$2" drag
-  wait_for 5 "$1 copies" at_least $((c + 1)) c_typed
+  set_clipboard sentinel
+  [ -z "$2" ] || xdotool keydown $2
+  drag
+  wait_for 5 "$1 types Ctrl+C" at_least $((c + 1)) c_typed
+  wait_for 5 "$1 copies" not clipboard_is sentinel
+  [ -z "$2" ] || xdotool keyup $2
 }
 
 wine reg delete 'HKCU\Software\Snaplark' /f >/dev/null 2>&1 || true
@@ -47,8 +63,8 @@ start_pad
 start_agent
 expect_no_copy "a plain drag" ""
 # Wine hands the Windows clipboard to X.
-with_keys ctrl drag
-wait_for 5 "Ctrl+drag copies the text" bash -c '[ "$(xclip -selection clipboard -o)" = "alpha beta gamma" ]'
+expect_copy "Ctrl+drag" ctrl
+clipboard_is "alpha beta gamma" || fail "Ctrl+drag copied something else"
 [ "$(count_lines agent "Command key is pressed")" = 2 ] || fail "Ctrl+drag: not one line for its press and one for its release"
 expect_no_key_down "Ctrl+drag"
 expect_copy "right Ctrl+drag" Control_R
@@ -66,11 +82,12 @@ echo "ok: a plain drag copies nothing, Ctrl+drag copies, with either Ctrl, other
 set_clipboard PASTED
 copies=$(count_lines agent "Command key is pressed")
 for round in $(seq 1 20); do
-  xdotool mousemove "$FIELD_RIGHT" "$FIELD_Y" click 1
-  with_keys "ctrl shift" xdotool click 1
-  sleep 0.15
+  xdotool mousemove "$FIELD_RIGHT" "$FIELD_Y" click 1 keydown ctrl keydown shift click 1
+  wait_for 10 "paste $round while Ctrl and Shift are held" last_is pad '^text' \
+    "text alpha beta gamma$(printf 'PASTED%.0s' $(seq "$round"))"
+  xdotool keyup shift keyup ctrl
 done
-wait_for 10 "twenty pastes" last_is pad '^text' "text alpha beta gamma$(printf 'PASTED%.0s' {1..20})"
+settle
 [ "$(count_lines agent "Command key is pressed")" = "$copies" ] || fail "a paste's release typed a copy"
 [ "$(count_lines agent "command-shift keys are pressed")" = 40 ] || fail "twenty pastes: not forty command-shift lines"
 expect_no_key_down "twenty pastes"
@@ -98,20 +115,44 @@ choose() {
   wait_for 5 "the menu opens for $1" menu_corner
   read -r x y <<<"$(menu_corner)"
   xdotool mousemove $((x + 30)) $((y + ${row[$1]})) click 1
+  wait_for 5 "the menu closes on $1" not menu_corner
 }
-lines=$(agent_lines)
-choose Disable
-sleep 0.5
-[ "$(agent_lines)" = "$lines" ] || fail "clicks on the icon or in its menu were reported as gestures"
+# chosen ENTRY: no click on the icon or in its menu writes a line, and one elsewhere right after counts.
+chosen() {
+  local lines=$(agent_lines)
+  choose "$1"
+  settle
+  [ "$(since "$lines")" = "$SHIFT_LINES" ] || fail "clicks on the icon or in its menu for $1: $(since "$lines")"
+}
+# ours WINDOW WHAT: a click and a Control-click in WINDOW's corner write no line and type nothing,
+# and a click elsewhere right after counts. Our windows open at the middle of the screen, over the
+# pad below its field (moving them would race Wine's own idea of where they are).
+ours() {
+  local lines=$(agent_lines) keys=$(injected)
+  read -r X Y <<<"$(xwininfo -id "$1" | awk '/Absolute upper-left [XY]/{printf "%s ", $NF + 4}')"
+  xdotool mousemove "$X" "$Y" click 1 keydown ctrl click 1 keyup ctrl
+  settle
+  [ "$(since "$lines")" = "$SHIFT_LINES" ] && [ "$(injected)" = "$keys" ] ||
+    fail "clicks in $2 were taken for gestures: $(since "$lines")"
+}
+# Once that window has closed, a click where it was counts.
+counts_where_closed() {
+  local lines=$(agent_lines)
+  xdotool mousemove "$X" "$Y" click 1
+  wait_for 10 "a click where $1 was" at_least $((lines + 2)) agent_lines
+  [ "$(since "$lines")" = $'no modifier keys are pressed\nno modifier keys are pressed' ] ||
+    fail "a click where $1 was: $(since "$lines")"
+}
+chosen Disable
 expect_no_copy "Ctrl+drag while suspended" ctrl
-choose Disable
-sleep 0.5
+chosen Disable
 expect_copy "resumed, Ctrl+drag" ctrl
 echo "ok: Disable suspends the gestures and, chosen again, resumes them; menu clicks are not gestures"
 
 choose Preference
 wait_for 10 "the preferences window opens" xdotool search --name '^Snaplark Preferences$'
 window=$(xdotool search --name '^Snaplark Preferences$' | head -n 1)
+ours "$window" "the preferences window"
 xdotool windowactivate --sync "$window" key space
 wait_for 10 "the copy checkbox writes 0" reg_is boolEnableCopy 0x0
 xdotool key Tab space
@@ -127,6 +168,7 @@ xdotool key space
 wait_for 10 "Start at login, unticked, takes it out again" not in_run_key
 xdotool key Escape
 wait_for 10 "Escape closes the preferences window" not xdotool search --name '^Snaplark Preferences$'
+counts_where_closed "the preferences window"
 # A value put in the registry by hand as a string is read by the same rule as everywhere.
 wine reg add 'HKCU\Software\Snaplark' /v boolEnableCopy /t REG_SZ /d no /f >/dev/null 2>&1
 expect_no_copy 'with boolEnableCopy "no", Ctrl+drag' ctrl
@@ -139,8 +181,11 @@ for entry in About HowToUse; do
   [ $entry = HowToUse ] && title="^How To Use\$"
   choose $entry
   wait_for 10 "$entry opens" xdotool search --name "$title"
-  xdotool windowactivate --sync "$(xdotool search --name "$title" | head -n 1)" key Return
+  window=$(xdotool search --name "$title" | head -n 1)
+  ours "$window" $entry
+  xdotool windowactivate --sync "$window" key Return
   wait_for 10 "$entry closes" not xdotool search --name "$title"
+  counts_where_closed $entry
 done
 status=0
 wine "$WINE_SESSION_BUILD/snaplark.exe" >/dev/null 2>"$WINE_SESSION_DIR/second.err" || status=$?
@@ -161,9 +206,11 @@ mouse_key='HKCU\Control Panel\Mouse'
 wine reg add "$mouse_key" /v SwapMouseButtons /t REG_SZ /d 1 /f >/dev/null 2>&1
 trap 'wine reg add "$mouse_key" /v SwapMouseButtons /t REG_SZ /d 0 /f >/dev/null 2>&1; wine_session_stop' EXIT
 start_agent 1
+# Left, right, then a Shift-click with the left: judged in order, so once the Shift-click's lines
+# are out the right click would have written its own before them.
 lines=$(agent_lines)
-xdotool click 1 click 3
-wait_for 5 "with swapped buttons, WM_LBUTTON*'s press and release are seen" at_least $((lines + 2)) agent_lines
-sleep 1
-[ "$(agent_lines)" = $((lines + 2)) ] || fail "with swapped buttons, WM_RBUTTON* is seen too"
+xdotool click 1 click 3 keydown shift click 1 keyup shift
+wait_for 5 "with swapped buttons, WM_LBUTTON*'s clicks are seen" at_least $((lines + 4)) agent_lines
+[ "$(since "$lines")" = $'no modifier keys are pressed\nno modifier keys are pressed\n'"$SHIFT_LINES" ] ||
+  fail "with swapped buttons, WM_RBUTTON* is seen too: $(since "$lines")"
 echo "ok: with swapped buttons the agent does not swap the hook's messages again"
