@@ -17,14 +17,12 @@ not() { ! "$@"; }
 last_is() { [ "$(log_lines "$1" | grep -E "$2" | tail -n 1)" = "$3" ]; }
 reg_is() { [ "$(wine reg query 'HKCU\Software\Snaplark' /v "$1" 2>/dev/null | tr -d '\r' | awk -v k="$1" '$1 == k {print $3}')" = "$2" ]; }
 
+# drag KEYS [up]: over the field's text with KEYS held, let go of at the end if "up".
 drag() {
+  [ -z "$1" ] || xdotool keydown $1
   xdotool mousemove "$FIELD_LEFT" "$FIELD_Y" mousedown 1
   xdotool mousemove $((FIELD_LEFT + 200)) "$FIELD_Y" mousemove "$FIELD_RIGHT" "$FIELD_Y" mouseup 1
-}
-with_keys() {
-  [ -z "$1" ] || xdotool keydown $1
-  "${@:2}"
-  [ -z "$1" ] || xdotool keyup $1
+  [ -z "$1" ] || [ -z "${2:-}" ] || xdotool keyup $1
 }
 # Every chord lets go of what it pressed and gives back what it let go.
 expect_no_key_down() {
@@ -42,7 +40,7 @@ settle() {
 # expect_no_copy WHAT KEYS: a drag with KEYS held is reported (press and release), yet types nothing.
 expect_no_copy() {
   local lines=$(agent_lines) keys=$(injected)
-  with_keys "$2" drag
+  drag "$2" up
   wait_for 5 "$1 is reported" at_least $((lines + 2)) agent_lines
   settle
   [ "$(injected)" = "$keys" ] || fail "$1 typed a chord"
@@ -51,8 +49,7 @@ expect_no_copy() {
 expect_copy() {
   local c=$(c_typed)
   set_clipboard sentinel
-  [ -z "$2" ] || xdotool keydown $2
-  drag
+  drag "$2"
   wait_for 5 "$1 types Ctrl+C" at_least $((c + 1)) c_typed
   wait_for 5 "$1 copies" not clipboard_is sentinel
   [ -z "$2" ] || xdotool keyup $2
@@ -62,8 +59,7 @@ wine reg delete 'HKCU\Software\Snaplark' /f >/dev/null 2>&1 || true
 start_pad
 start_agent
 expect_no_copy "a plain drag" ""
-# Wine hands the Windows clipboard to X.
-expect_copy "Ctrl+drag" ctrl
+expect_copy "Ctrl+drag" ctrl  # Wine hands the Windows clipboard to X
 clipboard_is "alpha beta gamma" || fail "Ctrl+drag copied something else"
 [ "$(count_lines agent "Command key is pressed")" = 2 ] || fail "Ctrl+drag: not one line for its press and one for its release"
 expect_no_key_down "Ctrl+drag"
