@@ -122,10 +122,17 @@ chosen() {
 }
 # ours WINDOW WHAT: a click and a Control-click in WINDOW's corner write no line and type nothing,
 # and a click elsewhere right after counts. Our windows open at the middle of the screen, over the
-# pad below its field (moving them would race Wine's own idea of where they are).
+# pad below its field; Wine learns where the window manager put them only after it settled there.
+settled() {
+  local previous=${GEOMETRY:-}
+  GEOMETRY=$(xwininfo -id "$1" | awk '/Absolute upper-left [XY]/{printf "%s ", $NF + 4}')
+  [ "$GEOMETRY" = "$previous" ]
+}
 ours() {
   local lines=$(agent_lines) keys=$(injected)
-  read -r X Y <<<"$(xwininfo -id "$1" | awk '/Absolute upper-left [XY]/{printf "%s ", $NF + 4}')"
+  xdotool windowactivate --sync "$1"
+  wait_for 10 "$2 settles" settled "$1"
+  read -r X Y <<<"$GEOMETRY"
   xdotool mousemove "$X" "$Y" click 1 keydown ctrl click 1 keyup ctrl
   settle
   [ "$(since "$lines")" = "$SHIFT_LINES" ] && [ "$(injected)" = "$keys" ] ||
