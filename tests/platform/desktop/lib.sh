@@ -19,9 +19,13 @@ mkdir -p -m 700 "$XDG_CONFIG_HOME/Snaplark" "$XDG_RUNTIME_DIR"
 settings=$XDG_CONFIG_HOME/Snaplark/Snaplark.conf
 rec=$work/recorder.out
 started=()
+# Processes of ours that are not this shell's jobs (a bus daemon dbus-launch started).
+others=()
 cleanup() {
-  kill "${started[@]}" 2>/dev/null || true
-  wait "${started[@]}" 2>/dev/null || true
+  # Only the jobs still running: the number of one that has ended may already be another test's
+  # process (numbers are reused, and two tests run at once).
+  kill $(jobs -p) "${others[@]}" 2>/dev/null || true
+  wait 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -61,6 +65,8 @@ start_x() {
   exec 3>&-
   wait_until "the X server" 10 test -s "$work/displayfd"
   export DISPLAY=:$(tail -n 1 "$work/displayfd")
+  poll 10 xdpyinfo ||
+    fail "the X server on $DISPLAY does not answer (running: $(kill -0 "$x_pid" 2>/dev/null && echo yes || echo no))"
 }
 start_tray() {
   spawn trayer trayer --edge top --align right --widthtype request --height 24

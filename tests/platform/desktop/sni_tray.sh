@@ -5,7 +5,7 @@ source "$(dirname "$0")/lib.sh"
 need gtk-sni-tray-standalone status-notifier-watcher dbus-launch gdbus
 start_x
 eval "$(dbus-launch --sh-syntax)"
-started+=("$DBUS_SESSION_BUS_PID")
+others+=("$DBUS_SESSION_BUS_PID")
 watcher() {
   gdbus call --session --dest org.kde.StatusNotifierWatcher --object-path /StatusNotifierWatcher \
     --method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierWatcher "$1"
