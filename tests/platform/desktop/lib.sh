@@ -60,7 +60,9 @@ spawn() {
 }
 start_x() {
   exec 3>"$work/displayfd"
-  spawn xvfb Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp "$@"
+  # -noreset: by default the server starts over whenever its last client leaves, and a client
+  # that connects meanwhile (a tray right after a one-shot check) is refused.
+  spawn xvfb Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset "$@"
   x_pid=$!
   exec 3>&-
   wait_until "the X server" 10 test -s "$work/displayfd"
