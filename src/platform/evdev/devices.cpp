@@ -131,9 +131,8 @@ std::string Devices::open()
     }
     closedir(dir);
     if (devices_.empty() && unreadable_ > 0) {
-        return "cannot read the input devices in " + directory_ +
-               " (permission denied); install the package's udev rule and log in again, or add "
-               "your user to the \"input\" group";
+        return "cannot read the input devices in " + directory_ + " (permission denied); " +
+               accessAdvice;
     }
     return {};
 }
@@ -207,7 +206,10 @@ std::vector<Click> Devices::read()
         for (; taken < events.size() && events[taken].time <= cutoff; ++taken) {
             const Stamped& e = events[taken];
             const auto outcome = seat_.handle(e.fd, e.event);
-            if (outcome.click) clicks.push_back(*outcome.click);
+            if (outcome.click) {
+                clicks.push_back(*outcome.click);
+                clicks.back().time = e.time;
+            }
             if (outcome.resync) seat_.resync(e.fd, keysDown(e.fd), capsLockLed(e.fd));
         }
         if (taken == events.size()) break;

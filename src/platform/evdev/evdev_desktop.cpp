@@ -4,6 +4,7 @@
 #include <linux/input-event-codes.h>
 #include <sys/epoll.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
 
@@ -15,12 +16,22 @@
 
 #include "platform/evdev/devices.h"
 #include "platform/evdev/own_windows.h"
+#include "platform/evdev/service_client.h"
 #include "platform/evdev/typist.h"
 #include "platform/evdev/virtual_keyboard.h"
 #include "platform/evdev/wayland_session.h"
 
 namespace snaplark::platform::evdev {
 namespace {
+
+// How often to knock again while the input service is away: it only matters until it is back.
+constexpr std::chrono::seconds knockInterval{2};
+
+bool isSocket(const std::string& path)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISSOCK(info.st_mode);
+}
 
 class Token final : public MonitorToken {};
 
@@ -40,6 +51,32 @@ public:
           ready_(::epoll_create1(EPOLL_CLOEXEC)),
           timer_(::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC))
     {
+        watch(timer_);
+        if (isSocket(paths.service)) {
+            service_ = std::make_unique<ServiceClient>(paths.service);
+            std::cerr << "snaplark: input through snaplark-inputd at " << paths.service << '\n';
+            observing_ = true;
+            if (service_->connect()) {
+                watch(service_->fileDescriptor());
+            } else {
+                serviceAway();
+            }
+        } else {
+            std::cerr << "snaplark: reading the input devices directly (no input service at "
+                      << paths.service << ")\n";
+            openDevices(paths);
+        }
+        // Without it the chords keep to the C and V positions and know no terminals.
+        session_ = WaylandSession::connect();
+        if (session_) {
+            watch(session_->fileDescriptor());
+            followSession();
+        }
+        settleTypist();
+    }
+
+    void openDevices(const Paths& paths)
+    {
         if (const std::string problem = devices_.open(); !problem.empty()) {
             missing_.push_back(problem + "; mouse gestures cannot be observed, the tray menu "
                                          "still works");
@@ -49,14 +86,7 @@ public:
         if (const std::string problem = keyboard_.open(paths.uinput); !problem.empty()) {
             missing_.push_back(problem);
         }
-        watch(timer_);
         refreshWatches();
-        // Without it the chords keep to the C and V positions and know no terminals.
-        session_ = WaylandSession::connect();
-        if (session_) {
-            watch(session_->fileDescriptor());
-            followSession();
-        }
     }
 
     ~Desktop() override
@@ -87,7 +117,7 @@ public:
         [[maybe_unused]] const auto n = ::read(timer_, &expirations, sizeof expirations);
         followSession();
         const auto now = OwnClicks::Clock::now();
-        for (const Click& click : devices_.read())
+        for (const Click& click : service_ ? readService(now) : devices_.read())
             ownClicks_.read(click, now);
         emitSettled();
         refreshWatches();
@@ -105,13 +135,30 @@ public:
 
     std::unique_ptr<KeyboardEvent> createKeyboardEvent(VirtualKeyCode key, bool keyDown) override
     {
-        if (!keyboard_.isOpen()) return nullptr;
+        if (!service_ && !keyboard_.isOpen()) return nullptr;
         return std::make_unique<KeyEvent>(key, keyDown);
     }
 
     void post(EventTap /*tap*/, const KeyboardEvent& event) override
     {
         const auto& e = dynamic_cast<const KeyEvent&>(event);
+        if (service_) {
+            // The chord is asked for whole at its key-up; the service waits for the user's
+            // other modifiers itself, as it alone sees them.
+            if (e.down) {
+                asked_ = {e.key, e.flags};
+            } else if (asked_) {
+                const TerminalKind kind =
+                    session_ ? session_->activeTerminalKind() : TerminalKind::none;
+                const Chord chord = chordFor(kind, asked_->first, asked_->second);
+                asked_.reset();
+                if (!chord.skip && !service_->request(chord, chordKeys_)) {
+                    std::cerr << "snaplark: " << (chord.key == ChordKey::c ? "copy" : "paste")
+                              << " not typed: the input service is not connected\n";
+                }
+            }
+            return;
+        }
         if (e.down) {
             typist_.keyDown(e.key, e.flags, Typist::Clock::now());
         } else {
@@ -121,6 +168,35 @@ public:
     }
 
 private:
+    std::vector<Click> readService(OwnClicks::Clock::time_point now)
+    {
+        std::vector<Click> clicks;
+        if (service_->connected()) {
+            auto received = service_->read();
+            for (const std::string& line : received.lines)
+                std::cerr << "snaplark: " << line << '\n';
+            if (received.lost) serviceAway();
+            clicks = std::move(received.clicks);
+        } else if (now >= knockAt_) {
+            if (service_->connect()) {
+                std::cerr << "snaplark: the input service is back\n";
+                watch(service_->fileDescriptor());
+                knockAt_.reset();
+            } else {
+                knockAt_ = now + knockInterval;
+            }
+        }
+        return clicks;
+    }
+
+    void serviceAway()
+    {
+        std::cerr << "snaplark: the input service at " << service_->path()
+                  << " does not answer; gestures wait until it is back (sudo systemctl start "
+                     "snaplark-inputd.socket)\n";
+        knockAt_ = OwnClicks::Clock::now() + knockInterval;
+    }
+
     // Hands the clicks judged other applications' to the monitors, in order.
     void emitSettled()
     {
@@ -142,7 +218,10 @@ private:
             session_.reset();
             return;
         }
-        if (const auto keys = session_->chordKeys()) typist_.setKeys(*keys);
+        if (const auto keys = session_->chordKeys()) {
+            chordKeys_ = *keys;
+            typist_.setKeys(*keys);
+        }
     }
 
     void settleTypist()
@@ -154,8 +233,8 @@ private:
         }
         itimerspec when{};
         auto deadline = typist_.deadline();
-        if (const auto verdict = ownClicks_.nextDeadline()) {
-            deadline = deadline ? std::min(*deadline, *verdict) : *verdict;
+        for (const auto& other : {ownClicks_.nextDeadline(), knockAt_}) {
+            if (other) deadline = deadline ? std::min(*deadline, *other) : *other;
         }
         if (deadline) {
             const auto left = std::max(*deadline - now, Typist::Clock::duration{1});
@@ -183,6 +262,10 @@ private:
     }
 
     Devices devices_;
+    std::unique_ptr<ServiceClient> service_;
+    std::optional<OwnClicks::Clock::time_point> knockAt_;  // while the service is away
+    std::optional<std::pair<VirtualKeyCode, ModifierFlags>> asked_;
+    ChordKeys chordKeys_{KEY_C, KEY_V};
     VirtualKeyboard keyboard_;
     Typist typist_;
     std::unique_ptr<WaylandSession> session_;

@@ -9,13 +9,16 @@ namespace snaplark::platform::evdev {
 
 // Input on a Wayland session: the seat read from the kernel's input devices (every device, so
 // that it sees what the compositor sees, whichever application has focus) and chords typed on a
-// uinput keyboard of our own. Clicks that the compositor delivered to our own surfaces, and those
-// in our menu drawn by the tray host, are ours (see OwnClicks).
+// uinput keyboard of our own; or, where the input service runs, clicks heard from it and chords
+// asked of it, with no access to any device. Clicks that the compositor delivered to our own
+// surfaces, and those in our menu drawn by the tray host, are ours (see OwnClicks).
 class EvdevDesktop : public InputDesktop {
 public:
     struct Paths {
         std::string input = "/dev/input";
         std::string uinput = "/dev/uinput";
+        // The input service's socket: used when it exists, instead of the two above.
+        std::string service = "/run/snaplark/inputd.sock";
     };
     static std::unique_ptr<EvdevDesktop> open(const Paths& paths);
 

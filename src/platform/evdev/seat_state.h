@@ -22,6 +22,7 @@ using KeyBits = std::bitset<0x300>;
 struct Click {
     bool press = false;
     ModifierFlags flags = 0;
+    std::int64_t time = 0;  // microseconds, CLOCK_MONOTONIC, when the device reported it
 };
 
 // The left button and the keyboard modifiers of one seat, followed from every input device's

@@ -22,6 +22,11 @@ ModifierFlags foreignModifiers(const Chord& chord, ModifierFlags seat)
 
 }  // namespace
 
+bool readyToType(const Chord& chord, ModifierFlags seatFlags)
+{
+    return foreignModifiers(chord, seatFlags) == 0;
+}
+
 void Typist::keyDown(VirtualKeyCode key, ModifierFlags flags, Clock::time_point now)
 {
     pending_.push_back({key, flags, now, false});
@@ -42,8 +47,8 @@ std::vector<std::string> Typist::update(ModifierFlags seatFlags, TerminalKind ki
         const Chord chord = chordFor(kind, first.key, first.flags);
         if (chord.skip) {
             // Nothing to type in this window.
-        } else if (foreignModifiers(chord, seatFlags) == 0) {
-            type(chord);
+        } else if (readyToType(chord, seatFlags)) {
+            typeChord(sink_, chord, chord.key == ChordKey::c ? keys_.c : keys_.v);
         } else if (now - first.since >= patience) {
             dropped.emplace_back(chord.key == ChordKey::c
                                      ? "copy not typed: other modifiers were still held"
@@ -62,22 +67,20 @@ std::optional<Typist::Clock::time_point> Typist::deadline() const
     return pending_.front().since + patience;
 }
 
-void Typist::type(const Chord& chord)
+void typeChord(KeySink& sink, const Chord& chord, std::uint16_t key)
 {
     std::vector<std::uint16_t> held;
     if (chord.control) held.push_back(KEY_LEFTCTRL);
     if (chord.shift) held.push_back(KEY_LEFTSHIFT);
     if (chord.alt) held.push_back(KEY_LEFTALT);
     if (chord.super) held.push_back(KEY_LEFTMETA);
-    const std::uint16_t key = chord.key == ChordKey::c   ? keys_.c
-                              : chord.key == ChordKey::v ? keys_.v
-                                                         : std::uint16_t{KEY_INSERT};
+    if (chord.key == ChordKey::insert) key = KEY_INSERT;
     for (const std::uint16_t k : held)
-        sink_.key(k, true);
-    sink_.key(key, true);
-    sink_.key(key, false);
+        sink.key(k, true);
+    sink.key(key, true);
+    sink.key(key, false);
     for (auto k = held.rbegin(); k != held.rend(); ++k)
-        sink_.key(*k, false);
+        sink.key(*k, false);
 }
 
 }  // namespace snaplark::platform::evdev

@@ -24,6 +24,11 @@ struct ChordKeys {
     std::uint16_t v;
 };
 
+// Whether a chord can be typed now: the seat holds no modifier the chord does not hold itself.
+bool readyToType(const Chord& chord, ModifierFlags seatFlags);
+// Types a chord whole on the sink, `key` being the kernel key code for its c or v.
+void typeChord(KeySink& sink, const Chord& chord, std::uint16_t key);
+
 // Types the copy and paste chords on a keyboard of our own. A Wayland compositor merges every
 // keyboard of the seat into one modifier state, so a Shift the user still holds would turn our
 // Control+V into Control+Shift+V: a chord is typed once the user has let go of every modifier
@@ -55,8 +60,6 @@ private:
         Clock::time_point since;
         bool complete = false;
     };
-
-    void type(const Chord& chord);
 
     KeySink& sink_;
     ChordKeys keys_;

@@ -36,8 +36,7 @@ std::string VirtualKeyboard::open(const std::string& path)
         const int error = errno;
         if (error == EACCES || error == EPERM) {
             return "cannot open " + path +
-                   " (permission denied), so copy and paste cannot be typed; install the "
-                   "package's udev rule and log in again, or add your user to the \"input\" group";
+                   " (permission denied), so copy and paste cannot be typed; " + accessAdvice;
         }
         return "cannot open " + path + " (" + std::strerror(error) +
                "), so copy and paste cannot be typed; load the uinput module";

@@ -6,6 +6,11 @@
 
 namespace snaplark::platform::evdev {
 
+// The two ways to let the agent at the input: the service, or the devices opened to the user.
+inline constexpr const char* accessAdvice =
+    "start the input service (sudo systemctl enable --now snaplark-inputd.socket), or install "
+    "the udev rule from /usr/share/doc/snaplark/examples into /etc/udev/rules.d and log in again";
+
 // The agent's own keyboard, made through uinput. The kernel lets go of its keys when it goes,
 // even when the agent is killed mid-chord.
 class VirtualKeyboard final : public KeySink {

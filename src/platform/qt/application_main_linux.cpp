@@ -190,6 +190,9 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
         evdev::EvdevDesktop::Paths paths;
         // Tests point the agent at a directory of their own.
         if (const char* dir = std::getenv("SNAPLARK_INPUT_DIR"); dir && *dir) paths.input = dir;
+        if (const char* socket = std::getenv("SNAPLARK_INPUT_SERVICE"); socket && *socket) {
+            paths.service = socket;
+        }
         evdevDesktop = evdev::EvdevDesktop::open(paths);
     }
     InputDesktop* desktop = x11Desktop ? static_cast<InputDesktop*>(x11Desktop.get())
