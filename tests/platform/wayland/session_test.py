@@ -11,92 +11,16 @@ import sys
 import tempfile
 import time
 
-from evdev import InputDevice, UInput, ecodes as e, list_devices
+from evdev import UInput, ecodes as e
 from gi.repository import Gio, GLib
+
+import guest
+from guest import check, clipboard, click, find, has_input, keyboard, keys, middle, mouse, send, \
+    sway, wait_for, window
 
 build = os.path.abspath(sys.argv[1])
 rounds = int(os.environ.get("SNAPLARK_ROUNDS", "10"))
 work = tempfile.mkdtemp()
-failures = 0
-
-
-def check(ok, what):
-    global failures
-    print(("ok - " if ok else "not ok - ") + what, flush=True)
-    failures += 0 if ok else 1
-    return ok
-
-
-def wait_for(predicate, seconds=60):
-    deadline = time.monotonic() + seconds
-    while not (value := predicate()) and time.monotonic() < deadline:
-        time.sleep(0.02)
-    return value
-
-
-def sway(*args):
-    out = subprocess.run(["swaymsg", "-r", *args], capture_output=True, text=True)
-    if out.returncode != 0:
-        sys.exit(f"swaymsg {' '.join(args)}: {out.stdout.strip()} {out.stderr.strip()}")
-    return json.loads(out.stdout) if out.stdout.strip() else None
-
-
-def has_input(name):
-    return any(i["name"] == name for i in sway("-t", "get_inputs"))
-
-
-def find(key, value):
-    def walk(node):
-        if node.get(key) == value:
-            return node
-        return next(filter(None, map(walk, node["nodes"] + node["floating_nodes"])), None)
-    return walk(sway("-t", "get_tree"))
-
-
-def window(key, value, focused=False):
-    """Where a window's content starts, once sway has given it its title bar (a window starts
-    below it; a click on the title bar only focuses the window); with focused, once it also has
-    the focus."""
-    w = wait_for(lambda: (n := find(key, value)) and n["rect"]["y"] > 0 and
-                 (n["focused"] or not focused) and n)
-    return w["rect"]["x"] + w["window_rect"]["x"], w["rect"]["y"] + w["window_rect"]["y"]
-
-
-def middle(name):
-    """The middle of a window's content, as sway has it now: a new window moves by its title bar
-    once its decorations are settled, and a click on the title bar only focuses it."""
-    w = find("name", name)
-    return (w["rect"]["x"] + w["window_rect"]["x"] + w["window_rect"]["width"] // 2,
-            w["rect"]["y"] + w["window_rect"]["y"] + w["window_rect"]["height"] // 2)
-
-
-keyboard = UInput({e.EV_KEY: [e.KEY_LEFTCTRL, e.KEY_LEFTSHIFT, e.KEY_ENTER]}, name="test keyboard")
-mouse = UInput({e.EV_KEY: [e.BTN_LEFT, e.BTN_RIGHT], e.EV_REL: [e.REL_X, e.REL_Y]}, name="test mouse")
-
-
-def send(device, code, value, kind=e.EV_KEY, pause=0.0):
-    device.write(kind, code, value)
-    device.syn()
-    # Pacing for sway and the applications, as a hand would go: the agent needs none.
-    time.sleep(pause)
-
-
-def keys(device, value, *codes):
-    for code in codes:
-        send(device, code, value)
-    time.sleep(0.02)
-
-
-def click(x, y, to_x=None):
-    # Warped there, then moved by the mouse, so that the window under it hears of the pointer
-    # from the device the clicks come from; a drag moves on as a hand would.
-    sway("seat", "seat0", "cursor", "set", str(x - 1), str(y))
-    send(mouse, e.REL_X, 1, e.EV_REL, 0.05)
-    send(mouse, e.BTN_LEFT, 1, pause=0.05)
-    for _ in range(x, to_x or x, 20):
-        send(mouse, e.REL_X, 20, e.EV_REL, 0.01)
-    send(mouse, e.BTN_LEFT, 0, pause=0.05)
-
 
 check(wait_for(lambda: has_input("test mouse")), "sway has the test's keyboard and mouse")
 sway("input", "type:pointer", "accel_profile", "flat")
@@ -161,31 +85,7 @@ def menu_event(entry_id, event):
     call(*menu, "Event", GLib.Variant("(isvu)", (entry_id, event, GLib.Variant("s", ""), 0)))
 
 
-class Typed:
-    """What the agent types, read from its virtual keyboard as it comes."""
-
-    def __init__(self):
-        self.device = next(d for d in map(InputDevice, list_devices())
-                           if d.name == "Snaplark virtual keyboard")
-        self.events = []
-
-    def read(self):
-        try:
-            self.events += [(ev.code, ev.value) for ev in self.device.read() if ev.type == e.EV_KEY]
-        except BlockingIOError:
-            pass
-        return self.events
-
-    def take(self):
-        self.read()
-        events, self.events = self.events, []
-        return events
-
-    def down(self, *codes):
-        return lambda: all((code, 1) in self.read() for code in codes)
-
-
-typed = Typed()
+typed = guest.Typed()
 
 target_file = os.path.join(work, "target")
 open(target_file, "w").close()
@@ -213,29 +113,7 @@ def pad_width():
 full_width = pad_width()
 
 
-def clipboard():
-    return subprocess.run(["wl-paste", "--no-newline"], capture_output=True, text=True,
-                          timeout=30).stdout
-
-
-def copies(x0, x1, y, text="copied by snaplark", chord=(e.KEY_LEFTCTRL, e.KEY_C)):
-    """Control+drag: the chord comes while Control is held, and the clipboard changes before
-    Control is let go."""
-    # wl-copy leaves a process behind that takes the clipboard: once it has, the copy may come.
-    subprocess.run(["wl-copy", "nothing yet"], check=True, timeout=30)
-    wait_for(lambda: clipboard() == "nothing yet")
-    typed.take()
-    keys(keyboard, 1, e.KEY_LEFTCTRL)
-    click(x0, y, x1)
-    chord_typed = wait_for(typed.down(*chord))
-    copied = chord_typed and wait_for(lambda: clipboard().startswith(text))
-    keys(keyboard, 0, e.KEY_LEFTCTRL)
-    if not chord_typed:
-        print(f"# typed: {typed.events}", flush=True)
-    return chord_typed and copied
-
-
-check(copies(left, right, source_y), f"Control+drag copies (clipboard: {clipboard()!r})")
+check(guest.copies(typed, left, right, source_y), f"Control+drag copies (clipboard: {clipboard()!r})")
 
 # Control+Shift+click pastes once the test lets go of Shift, here on a keyboard plugged in while
 # the agent runs. Once the agent has written the click's two lines it has decided about the
@@ -305,7 +183,7 @@ check(woken < 40, f"400 motion and letter events woke the agent {woken} times")
 letters.close()
 wait_for(lambda: not has_input("letter keyboard"))
 
-check(copies(fx + 4, fx + 150, fy + 8, "terminal", (e.KEY_LEFTCTRL, e.KEY_LEFTSHIFT, e.KEY_C)),
+check(guest.copies(typed, fx + 4, fx + 150, fy + 8, "terminal", (e.KEY_LEFTCTRL, e.KEY_LEFTSHIFT, e.KEY_C)),
       f"Control+drag in foot copies with its own chord (clipboard: {clipboard()!r})")
 check(not os.path.exists(interrupted), "the terminal's program was not interrupted")
 terminal.kill()
@@ -385,7 +263,7 @@ sway("input", "type:keyboard", "xkb_layout", "us")
 sway("input", "type:keyboard", "xkb_variant", "dvorak")
 sway("-t", "get_inputs")
 click(right, source_y)  # a plain click ends the first copy's selection, so the drag selects anew
-check(copies(left, right, source_y, chord=(e.KEY_LEFTCTRL, e.KEY_I)),
+check(guest.copies(typed, left, right, source_y, chord=(e.KEY_LEFTCTRL, e.KEY_I)),
       f"Control+drag copies with Dvorak (clipboard: {clipboard()!r})")
 
 check(typed.device.active_keys() == [], "no key of the agent's is left down")
@@ -400,7 +278,7 @@ denied = subprocess.Popen(
     env=dict(os.environ, XDG_RUNTIME_DIR=tempfile.mkdtemp(), QT_QPA_PLATFORM="offscreen",
              XDG_CONFIG_HOME=tempfile.mkdtemp(), SNAPLARK_INPUT_DIR=locked))
 said = next((line for line in denied.stderr if "cannot read the input devices" in line), "")
-check("input\" group" in said and denied.poll() is None, f"without access the agent explains: {said!r}")
+check("snaplark-inputd" in said and "udev rule" in said and denied.poll() is None, f"without access the agent explains: {said!r}")
 denied.kill()
 
-sys.exit(f"{failures} checks failed" if failures else 0)
+sys.exit(f"{guest.failures} checks failed" if guest.failures else 0)

@@ -1,0 +1,136 @@
+# Helpers for tests inside scripts/wayland-guest's sway session: checks that report as TAP lines,
+# waits on conditions with generous bounds (the guest is emulated and slow), sway's view of
+# windows and inputs, the test's own uinput keyboard and mouse, and what the agent types, read
+# from its virtual keyboard as it comes.
+import json
+import subprocess
+import sys
+import time
+
+from evdev import InputDevice, UInput, ecodes as e, list_devices
+
+failures = 0
+
+
+def check(ok, what):
+    global failures
+    print(("ok - " if ok else "not ok - ") + what, flush=True)
+    failures += 0 if ok else 1
+    return ok
+
+
+def wait_for(predicate, seconds=60):
+    deadline = time.monotonic() + seconds
+    while not (value := predicate()) and time.monotonic() < deadline:
+        time.sleep(0.02)
+    return value
+
+
+def sway(*args):
+    out = subprocess.run(["swaymsg", "-r", *args], capture_output=True, text=True)
+    if out.returncode != 0:
+        sys.exit(f"swaymsg {' '.join(args)}: {out.stdout.strip()} {out.stderr.strip()}")
+    return json.loads(out.stdout) if out.stdout.strip() else None
+
+
+def has_input(name):
+    return any(i["name"] == name for i in sway("-t", "get_inputs"))
+
+
+def find(key, value):
+    def walk(node):
+        if node.get(key) == value:
+            return node
+        return next(filter(None, map(walk, node["nodes"] + node["floating_nodes"])), None)
+    return walk(sway("-t", "get_tree"))
+
+
+def window(key, value, focused=False):
+    """Where a window's content starts, once sway has given it its title bar (a window starts
+    below it; a click on the title bar only focuses the window); with focused, once it also has
+    the focus."""
+    w = wait_for(lambda: (n := find(key, value)) and n["rect"]["y"] > 0 and
+                 (n["focused"] or not focused) and n)
+    return w["rect"]["x"] + w["window_rect"]["x"], w["rect"]["y"] + w["window_rect"]["y"]
+
+
+def middle(name):
+    """The middle of a window's content, as sway has it now: a new window moves by its title bar
+    once its decorations are settled, and a click on the title bar only focuses it."""
+    w = find("name", name)
+    return (w["rect"]["x"] + w["window_rect"]["x"] + w["window_rect"]["width"] // 2,
+            w["rect"]["y"] + w["window_rect"]["y"] + w["window_rect"]["height"] // 2)
+
+
+keyboard = UInput({e.EV_KEY: [e.KEY_LEFTCTRL, e.KEY_LEFTSHIFT, e.KEY_ENTER]}, name="test keyboard")
+mouse = UInput({e.EV_KEY: [e.BTN_LEFT, e.BTN_RIGHT], e.EV_REL: [e.REL_X, e.REL_Y]}, name="test mouse")
+
+
+def send(device, code, value, kind=e.EV_KEY, pause=0.0):
+    device.write(kind, code, value)
+    device.syn()
+    # Pacing for sway and the applications, as a hand would go: the agent needs none.
+    time.sleep(pause)
+
+
+def keys(device, value, *codes):
+    for code in codes:
+        send(device, code, value)
+    time.sleep(0.02)
+
+
+def click(x, y, to_x=None):
+    # Warped there, then moved by the mouse, so that the window under it hears of the pointer
+    # from the device the clicks come from; a drag moves on as a hand would.
+    sway("seat", "seat0", "cursor", "set", str(x - 1), str(y))
+    send(mouse, e.REL_X, 1, e.EV_REL, 0.05)
+    send(mouse, e.BTN_LEFT, 1, pause=0.05)
+    for _ in range(x, to_x or x, 20):
+        send(mouse, e.REL_X, 20, e.EV_REL, 0.01)
+    send(mouse, e.BTN_LEFT, 0, pause=0.05)
+
+
+class Typed:
+    """What the agent types, read from its virtual keyboard as it comes."""
+
+    def __init__(self):
+        self.device = next(d for d in map(InputDevice, list_devices())
+                           if d.name == "Snaplark virtual keyboard")
+        self.events = []
+
+    def read(self):
+        try:
+            self.events += [(ev.code, ev.value) for ev in self.device.read() if ev.type == e.EV_KEY]
+        except BlockingIOError:
+            pass
+        return self.events
+
+    def take(self):
+        self.read()
+        events, self.events = self.events, []
+        return events
+
+    def down(self, *codes):
+        return lambda: all((code, 1) in self.read() for code in codes)
+
+
+def clipboard():
+    return subprocess.run(["wl-paste", "--no-newline"], capture_output=True, text=True,
+                          timeout=30).stdout
+
+
+def copies(typed, x0, x1, y, text="copied by snaplark", chord=(e.KEY_LEFTCTRL, e.KEY_C)):
+    """Control+drag: the chord comes while Control is held, and the clipboard changes before
+    Control is let go."""
+    # wl-copy leaves a process behind that takes the clipboard: once it has, the copy may come.
+    subprocess.run(["wl-copy", "nothing yet"], check=True, timeout=30)
+    wait_for(lambda: clipboard() == "nothing yet")
+    typed.take()
+    keys(keyboard, 1, e.KEY_LEFTCTRL)
+    click(x0, y, x1)
+    chord_typed = wait_for(typed.down(*chord))
+    copied = chord_typed and wait_for(lambda: clipboard().startswith(text))
+    keys(keyboard, 0, e.KEY_LEFTCTRL)
+    if not chord_typed:
+        print(f"# typed: {typed.events}", flush=True)
+    return chord_typed and copied
