@@ -147,6 +147,7 @@ int main(int argc, char** argv)
     // Socket activation (sd_listen_fds(3)): systemd made the socket and keeps it across restarts.
     if (sd_listen_fds(1) >= 1) {
         server.adopt(SD_LISTEN_FDS_START);
+        options.socket = "the socket systemd handed over";
     } else {
         if (!claim(options.socket)) return 1;
         if (const std::string problem = server.listen(options.socket); !problem.empty()) {

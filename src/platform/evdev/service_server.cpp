@@ -1,5 +1,6 @@
 #include "platform/evdev/service_server.h"
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -39,21 +40,34 @@ Chord chordFor(const ChordRequest& request)
 void GesturePolicy::seen(const Click& click)
 {
     const ModifierFlags held = click.flags & deviceIndependent;
-    if (!click.press && held == modifier::command) copy_ = Gesture{click.time, false};
-    if (click.press && held == (modifier::command | modifier::shift)) {
-        paste_ = Gesture{click.time, false};
-    }
+    Gestures* gestures = nullptr;
+    if (!click.press && held == modifier::command) gestures = &copies_;
+    if (click.press && held == (modifier::command | modifier::shift)) gestures = &pastes_;
+    if (gestures == nullptr) return;
+    gestures->waiting.push_back(click.time);
+    if (gestures->waiting.size() > kept) gestures->waiting.pop_front();
 }
 
 Outcome::Code GesturePolicy::judge(ChordRequest::Action action, std::int64_t now)
 {
-    std::optional<Gesture>& gesture = action == ChordRequest::Action::copy ? copy_ : paste_;
-    if (!gesture) return Outcome::Code::noGesture;
-    if (gesture->used) return Outcome::Code::used;
-    // A gesture stamped later than now came from a clock we do not share: not an answer either.
-    if (now - gesture->time > maxAge || gesture->time > now) return Outcome::Code::stale;
-    gesture->used = true;
-    return Outcome::Code::typed;
+    Gestures& gestures = action == ChordRequest::Action::copy ? copies_ : pastes_;
+    bool stale = false;
+    // A gesture stamped later than now came from a clock we do not share: no answer either.
+    while (!gestures.waiting.empty() &&
+           (now - gestures.waiting.front() > maxAge || gestures.waiting.front() > now)) {
+        gestures.waiting.pop_front();
+        stale = true;
+    }
+    if (!gestures.waiting.empty()) {
+        gestures.lastAnswered = gestures.waiting.front();
+        gestures.waiting.pop_front();
+        return Outcome::Code::typed;
+    }
+    if (stale) return Outcome::Code::stale;
+    if (gestures.lastAnswered && now - *gestures.lastAnswered <= maxAge) {
+        return Outcome::Code::used;
+    }
+    return Outcome::Code::noGesture;
 }
 
 Server::~Server()
@@ -89,6 +103,9 @@ std::string Server::listen(const std::string& path)
 
 void Server::adopt(int listeningSocket)
 {
+    // systemd hands sockets over blocking unless told otherwise; accept() must not wait.
+    ::fcntl(listeningSocket, F_SETFL, ::fcntl(listeningSocket, F_GETFL) | O_NONBLOCK);
+    ::fcntl(listeningSocket, F_SETFD, FD_CLOEXEC);
     listening_ = listeningSocket;
 }
 

@@ -28,16 +28,20 @@ public:
     // machine adds to that.
     static constexpr std::int64_t maxAge = 1'000'000;  // microseconds
 
+    // Gestures not yet answered are kept, a few of each kind, so that a quick second click
+    // gets its own chord.
+    static constexpr std::size_t kept = 4;
+
     void seen(const Click& click);
     Outcome::Code judge(ChordRequest::Action action, std::int64_t now);
 
 private:
-    struct Gesture {
-        std::int64_t time = 0;
-        bool used = false;
+    struct Gestures {
+        std::deque<std::int64_t> waiting;  // times of gestures not yet answered, oldest first
+        std::optional<std::int64_t> lastAnswered;
     };
-    std::optional<Gesture> copy_;
-    std::optional<Gesture> paste_;
+    Gestures copies_;
+    Gestures pastes_;
 };
 
 // The service's clients and what they may do. Only the allowed user's processes are served

@@ -110,6 +110,12 @@ TEST(GesturePolicy, OneChordPerGestureSoonAfterIt)
         {"a copy just in time", 2400, {}, Action::copy, Code::typed},
         {"", 3000, click(true, pasteFlags, 5000)},
         {"a gesture from the future", 3001, {}, Action::paste, Code::stale},
+        {"", 4000, click(true, pasteFlags, 4000)},
+        {"", 4100, click(true, pasteFlags, 4100)},
+        {"the first of two quick pastes", 4200, {}, Action::paste, Code::typed},
+        {"the second of two quick pastes", 4210, {}, Action::paste, Code::typed},
+        {"a third paste", 4220, {}, Action::paste, Code::used},
+        {"no paste for a while", 6000, {}, Action::paste, Code::noGesture},
     };
     GesturePolicy policy;
     for (const Step& step : steps) {
