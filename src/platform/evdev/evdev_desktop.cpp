@@ -20,6 +20,7 @@
 #include "platform/evdev/typist.h"
 #include "platform/evdev/virtual_keyboard.h"
 #include "platform/evdev/wayland_session.h"
+#include "platform/terminal_rule.h"
 
 namespace snaplark::platform::evdev {
 namespace {
@@ -111,6 +112,12 @@ public:
     }
     int fileDescriptor() const override { return ready_; }
 
+    bool knowsActiveWindow() const override { return session_ && session_->knowsActiveWindow(); }
+    void setReportedActiveWindow(const std::string& applicationId) override
+    {
+        reportedKind_ = terminalKindOf(applicationId, applicationId);
+    }
+
     void dispatch() override
     {
         std::uint64_t expirations = 0;
@@ -148,9 +155,7 @@ public:
             if (e.down) {
                 asked_ = {e.key, e.flags};
             } else if (asked_) {
-                const TerminalKind kind =
-                    session_ ? session_->activeTerminalKind() : TerminalKind::none;
-                const Chord chord = chordFor(kind, asked_->first, asked_->second);
+                const Chord chord = chordFor(activeKind(), asked_->first, asked_->second);
                 asked_.reset();
                 if (!chord.skip && !service_->request(chord, chordKeys_)) {
                     std::cerr << "snaplark: " << (chord.key == ChordKey::c ? "copy" : "paste")
@@ -168,6 +173,11 @@ public:
     }
 
 private:
+    TerminalKind activeKind() const
+    {
+        return knowsActiveWindow() ? session_->activeTerminalKind() : reportedKind_;
+    }
+
     std::vector<Click> readService(OwnClicks::Clock::time_point now)
     {
         std::vector<Click> clicks;
@@ -227,8 +237,7 @@ private:
     void settleTypist()
     {
         const auto now = Typist::Clock::now();
-        const TerminalKind kind = session_ ? session_->activeTerminalKind() : TerminalKind::none;
-        for (const std::string& line : typist_.update(devices_.seat().flags(), kind, now)) {
+        for (const std::string& line : typist_.update(devices_.seat().flags(), activeKind(), now)) {
             std::cerr << "snaplark: " << line << '\n';
         }
         itimerspec when{};
@@ -266,6 +275,7 @@ private:
     std::optional<OwnClicks::Clock::time_point> knockAt_;  // while the service is away
     std::optional<std::pair<VirtualKeyCode, ModifierFlags>> asked_;
     ChordKeys chordKeys_{KEY_C, KEY_V};
+    TerminalKind reportedKind_ = TerminalKind::none;
     VirtualKeyboard keyboard_;
     Typist typist_;
     std::unique_ptr<WaylandSession> session_;

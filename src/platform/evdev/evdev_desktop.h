@@ -31,6 +31,12 @@ public:
     virtual void setOwnSurfacesShown(bool shown) = 0;
     // The compositor delivered a left-button press to one of our surfaces.
     virtual void deliveredPress() = 0;
+
+    // Whether the compositor itself says which window is active (foreign-toplevel).
+    virtual bool knowsActiveWindow() const = 0;
+    // The active window's application id as the desktop reported it some other way (a KWin
+    // script, a GNOME Shell extension); used where the compositor does not say.
+    virtual void setReportedActiveWindow(const std::string& applicationId) = 0;
 };
 
 }  // namespace snaplark::platform::evdev

@@ -19,6 +19,7 @@
 #include "platform/evdev/evdev_desktop.h"
 #include "platform/evdev/own_surfaces.h"
 #include "platform/package_version.h"
+#include "platform/qt/active_window_reports.h"
 #include "platform/qt/autostart.h"
 #include "platform/qt/own_window_rects.h"
 #include "platform/qt/process_entry.h"
@@ -215,6 +216,7 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
     QObject::connect(&inputEvents, &QSocketNotifier::activated, [desktop] { desktop->dispatch(); });
     std::unique_ptr<qt::OwnWindowRects> ownWindowRects;
     std::unique_ptr<OwnSurfaces> ownSurfaces;
+    std::unique_ptr<qt::ActiveWindowReports> activeWindowReports;
     if (x11Desktop) {
         x11Desktop->startObserving(ownClient());
         if (auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>()) {
@@ -226,6 +228,14 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
             });
     } else {
         ownSurfaces = std::make_unique<OwnSurfaces>(*evdevDesktop);
+        // KDE Plasma and GNOME keep the active window to themselves; their shells tell us.
+        if (!evdevDesktop->knowsActiveWindow()) {
+            activeWindowReports = std::make_unique<qt::ActiveWindowReports>(
+                [desktop = evdevDesktop.get()](const std::string& applicationId) {
+                    desktop->setReportedActiveWindow(applicationId);
+                });
+            activeWindowReports->start();
+        }
     }
 
     ClassRegistry classes;

@@ -1,0 +1,136 @@
+#include "platform/qt/active_window_reports.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusInterface>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QFile>
+#include <QStandardPaths>
+#include <iostream>
+
+namespace snaplark::platform::qt {
+namespace {
+
+constexpr const char* plainChords = "so terminals get the plain chords there (Control + drag types "
+                                    "Control+C, which interrupts their program)";
+
+QString shellOwner(const QDBusConnection& bus, const QString& name)
+{
+    const QDBusReply<QString> owner = bus.interface()->serviceOwner(name);
+    return owner.isValid() ? owner.value() : QString();
+}
+
+}  // namespace
+
+ActiveWindowReports::ActiveWindowReports(std::function<void(const std::string&)> report)
+    : report_(std::move(report))
+{
+    extensionWait_.setSingleShot(true);
+    connect(&extensionWait_, &QTimer::timeout, this, [this] {
+        if (reported_) return;
+        std::cerr << "snaplark: GNOME Shell tells which window is active only through Snaplark's "
+                     "extension, "
+                  << plainChords
+                  << "; enable it with \"gnome-extensions enable snaplark@snaplark.example\" "
+                     "(GNOME 45 and later) or \"gnome-extensions enable "
+                     "snaplark-legacy@snaplark.example\" (GNOME 43 and 44), then log in again\n";
+    });
+}
+
+ActiveWindowReports::~ActiveWindowReports()
+{
+    unloadKWinScript();
+}
+
+void ActiveWindowReports::start()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        std::cerr << "snaplark: no session bus, so the desktop cannot say which window is active; "
+                  << plainChords << '\n';
+        return;
+    }
+    bus.registerObject(QString::fromLatin1(path), this,
+                       QDBusConnection::ExportScriptableSlots |
+                           QDBusConnection::ExportScriptableProperties);
+    bus.registerService(QString::fromLatin1(service));
+    const auto running = [&bus](const char* name) {
+        return bus.interface()->isServiceRegistered(QString::fromLatin1(name)).value();
+    };
+    if (running("org.kde.KWin")) {
+        if (!loadKWinScript()) {
+            std::cerr << "snaplark: KWin did not take the script that tells which window is "
+                         "active, "
+                      << plainChords << '\n';
+        }
+    } else if (running("org.gnome.Shell")) {
+        // The extension reports as soon as it sees us on the bus.
+        extensionWait_.start(5000);
+    } else {
+        std::cerr << "snaplark: this desktop does not say which window is active, " << plainChords
+                  << "; switch the copy gesture off if you work in terminals\n";
+    }
+}
+
+void ActiveWindowReports::Report(const QString& applicationId)
+{
+    if (!fromShell()) return;
+    reported_ = true;
+    active_ = applicationId;
+    report_(applicationId.toStdString());
+}
+
+bool ActiveWindowReports::fromShell() const
+{
+    if (!calledFromDBus()) return true;
+    const QString sender = message().service();
+    for (const char* name : {"org.kde.KWin", "org.gnome.Shell"}) {
+        if (shellOwner(connection(), QString::fromLatin1(name)) == sender) return true;
+    }
+    return false;
+}
+
+bool ActiveWindowReports::loadKWinScript()
+{
+    // KWin loads scripts from files; ours is in the resources, so it is written out for KWin.
+    const QString file = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) +
+                         QStringLiteral("/snaplark-kwin-active-window.js");
+    QFile source(QStringLiteral(":/snaplark/kwin-active-window.js"));
+    QFile target(file);
+    if (!source.open(QIODevice::ReadOnly) || !target.open(QIODevice::WriteOnly)) return false;
+    target.write(source.readAll());
+    target.close();
+
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    QDBusInterface scripting(QStringLiteral("org.kde.KWin"), QStringLiteral("/Scripting"),
+                             QStringLiteral("org.kde.kwin.Scripting"), bus);
+    // A script left by an agent that did not stop cleanly has our plugin name, and KWin loads no
+    // second script under one name.
+    scripting.call(QStringLiteral("unloadScript"), QString::fromLatin1(kwinPlugin));
+    const QDBusReply<int> id =
+        scripting.call(QStringLiteral("loadScript"), file, QString::fromLatin1(kwinPlugin));
+    if (!id.isValid() || id.value() < 0) return false;
+    kwinLoaded_ = true;
+    // KWin 6 puts a loaded script at /Scripting/Script<id>, KWin 5 at /<id> (KWin's scripting.cpp).
+    for (const QString& object : {QStringLiteral("/Scripting/Script%1").arg(id.value()),
+                                  QStringLiteral("/%1").arg(id.value())}) {
+        const QDBusMessage run = QDBusMessage::createMethodCall(
+            QStringLiteral("org.kde.KWin"), object, QStringLiteral("org.kde.kwin.Script"),
+            QStringLiteral("run"));
+        if (bus.call(run, QDBus::Block, 5000).type() != QDBusMessage::ErrorMessage) return true;
+    }
+    return false;
+}
+
+void ActiveWindowReports::unloadKWinScript()
+{
+    if (!kwinLoaded_) return;
+    QDBusInterface scripting(QStringLiteral("org.kde.KWin"), QStringLiteral("/Scripting"),
+                             QStringLiteral("org.kde.kwin.Scripting"),
+                             QDBusConnection::sessionBus());
+    scripting.call(QStringLiteral("unloadScript"), QString::fromLatin1(kwinPlugin));
+    kwinLoaded_ = false;
+}
+
+}  // namespace snaplark::platform::qt

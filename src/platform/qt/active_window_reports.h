@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QDBusContext>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <functional>
+#include <string>
+
+namespace snaplark::platform::qt {
+
+// The active window's application id where the compositor does not tell ordinary clients: a
+// script the agent loads into KWin (KDE Plasma 5 and 6), or Snaplark's GNOME Shell extension,
+// reports it over the session bus to this object. Reports are taken only from the desktop's own
+// shell (the owner of KWin's or GNOME Shell's bus name), so no other program can make a terminal
+// look like something else.
+class ActiveWindowReports : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "example.snaplark.ActiveWindow")
+    // What the desktop last reported, for whoever wants to see what the agent goes by.
+    Q_PROPERTY(QString ActiveApplication READ activeApplication SCRIPTABLE true)
+
+public:
+    static constexpr const char* service = "example.snaplark.Snaplark";
+    static constexpr const char* path = "/example/snaplark/ActiveWindow";
+    static constexpr const char* kwinPlugin = "snaplark-active-window";
+
+    explicit ActiveWindowReports(std::function<void(const std::string&)> report);
+    ~ActiveWindowReports() override;
+
+    // Offers the object on the session bus and asks the desktop for reports; says once on
+    // standard error when none will come, and how to get them.
+    void start();
+    QString activeApplication() const { return active_; }
+
+public Q_SLOTS:
+    Q_SCRIPTABLE void Report(const QString& applicationId);
+
+private:
+    bool loadKWinScript();
+    void unloadKWinScript();
+    bool fromShell() const;
+
+    std::function<void(const std::string&)> report_;
+    bool kwinLoaded_ = false;
+    bool reported_ = false;
+    QString active_;
+    QTimer extensionWait_;
+};
+
+}  // namespace snaplark::platform::qt
