@@ -76,20 +76,6 @@ public:
         settleTypist();
     }
 
-    void openDevices(const Paths& paths)
-    {
-        if (const std::string problem = devices_.open(); !problem.empty()) {
-            missing_.push_back(problem + "; mouse gestures cannot be observed, the tray menu "
-                                         "still works");
-        } else {
-            observing_ = true;
-        }
-        if (const std::string problem = keyboard_.open(paths.uinput); !problem.empty()) {
-            missing_.push_back(problem);
-        }
-        refreshWatches();
-    }
-
     ~Desktop() override
     {
         if (ready_ >= 0) ::close(ready_);
@@ -173,6 +159,20 @@ public:
     }
 
 private:
+    void openDevices(const Paths& paths)
+    {
+        if (const std::string problem = devices_.open(); !problem.empty()) {
+            missing_.push_back(problem + "; mouse gestures cannot be observed, the tray menu "
+                                         "still works");
+        } else {
+            observing_ = true;
+        }
+        if (const std::string problem = keyboard_.open(paths.uinput); !problem.empty()) {
+            missing_.push_back(problem);
+        }
+        refreshWatches();
+    }
+
     TerminalKind activeKind() const
     {
         return knowsActiveWindow() ? session_->activeTerminalKind() : reportedKind_;
@@ -183,17 +183,23 @@ private:
         std::vector<Click> clicks;
         if (service_->connected()) {
             auto received = service_->read();
-            for (const std::string& line : received.lines)
-                std::cerr << "snaplark: " << line << '\n';
+            // While we knock again and again, each thing it says is said once.
+            for (const std::string& line : received.lines) {
+                if (!away_ || line != lastLine_) std::cerr << "snaplark: " << line << '\n';
+                lastLine_ = line;
+            }
+            if (received.welcomed && away_) {
+                std::cerr << "snaplark: the input service is back\n";
+                away_ = false;
+            }
             if (received.lost) serviceAway();
             clicks = std::move(received.clicks);
-        } else if (now >= knockAt_) {
+        } else if (knockAt_ && now >= *knockAt_) {
+            knockAt_.reset();
             if (service_->connect()) {
-                std::cerr << "snaplark: the input service is back\n";
                 watch(service_->fileDescriptor());
-                knockAt_.reset();
             } else {
-                knockAt_ = now + knockInterval;
+                serviceAway();
             }
         }
         return clicks;
@@ -201,9 +207,12 @@ private:
 
     void serviceAway()
     {
-        std::cerr << "snaplark: the input service at " << service_->path()
-                  << " does not answer; gestures wait until it is back (sudo systemctl start "
-                     "snaplark-inputd.socket)\n";
+        if (!away_) {
+            std::cerr << "snaplark: the input service at " << service_->path()
+                      << " does not answer; gestures wait until it is back (sudo systemctl start "
+                         "snaplark-inputd.socket)\n";
+        }
+        away_ = true;
         knockAt_ = OwnClicks::Clock::now() + knockInterval;
     }
 
@@ -273,6 +282,8 @@ private:
     Devices devices_;
     std::unique_ptr<ServiceClient> service_;
     std::optional<OwnClicks::Clock::time_point> knockAt_;  // while the service is away
+    bool away_ = false;
+    std::string lastLine_;
     std::optional<std::pair<VirtualKeyCode, ModifierFlags>> asked_;
     ChordKeys chordKeys_{KEY_C, KEY_V};
     TerminalKind reportedKind_ = TerminalKind::none;

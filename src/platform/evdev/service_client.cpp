@@ -113,6 +113,8 @@ ServiceClient::Received ServiceClient::read()
             received.lines.emplace_back("the input service speaks another version; update both");
             close();
             received.lost = true;
+        } else {
+            received.welcomed = true;
         }
     }
     return received;

@@ -29,6 +29,7 @@ public:
     struct Received {
         std::vector<Click> clicks;
         std::vector<std::string> lines;  // what the user should read about it
+        bool welcomed = false;           // the service took us on
         bool lost = false;               // the connection ended; connect() again later
     };
     Received read();
