@@ -5,6 +5,11 @@ copy chord's C key-down read from the agent's virtual keyboard. Both ends are re
 process on one clock; Python's own cost is in the figures.
 
     scripts/wayland-guest -- bench/wayland_latency.py BUILD_DIR [GESTURES]
+
+With --root, the agent runs as the session's user with no access to any device and goes through
+the input service, which the bench starts as root:
+
+    scripts/wayland-guest --root -- bench/wayland_latency.py BUILD_DIR [GESTURES]
 """
 import os
 import select
@@ -21,8 +26,19 @@ gestures = int(sys.argv[2]) if len(sys.argv) > 2 else 500
 keyboard = UInput({e.EV_KEY: [e.KEY_LEFTCTRL]}, name="bench keyboard")
 mouse = UInput({e.EV_KEY: [e.BTN_LEFT], e.EV_REL: [e.REL_X, e.REL_Y]}, name="bench mouse")
 env = dict(os.environ, XDG_CONFIG_HOME=tempfile.mkdtemp())
-agent = subprocess.Popen([os.path.join(build, "snaplark")], stdout=subprocess.DEVNULL,
-                         stderr=subprocess.DEVNULL, env=env)
+through_service = os.geteuid() == 0
+run_as = []
+if through_service:
+    import pwd
+    user = pwd.getpwnam(os.environ["WAYLAND_GUEST_USER"])
+    os.chown(env["XDG_CONFIG_HOME"], user.pw_uid, user.pw_gid)
+    service = subprocess.Popen([os.path.join(build, "snaplark-inputd"), "--user", user.pw_name],
+                               stderr=subprocess.DEVNULL)
+    while not os.path.exists("/run/snaplark/inputd.sock"):
+        time.sleep(0.05)
+    run_as = ["setpriv", f"--reuid={user.pw_uid}", f"--regid={user.pw_gid}", "--clear-groups"]
+agent = subprocess.Popen(run_as + [os.path.join(build, "snaplark"), "--input=evdev"],
+                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=env)
 
 
 def virtual_keyboard():
@@ -92,6 +108,9 @@ for _ in range(gestures):
 write(keyboard, e.EV_KEY, e.KEY_LEFTCTRL, 0)
 agent.terminate()
 agent.wait(timeout=10)
+if through_service:
+    service.terminate()
+    service.wait(timeout=10)
 
 if len(samples) < gestures * 0.9:
     sys.exit(f"only {len(samples)} of {gestures} gestures were answered")
@@ -106,4 +125,5 @@ def row(label, values):
 print("| measured in the emulated guest (QEMU TCG, sway) | gestures | median | p90 | p99 |")
 print("|---|---|---|---|---|")
 row("uinput write to evdev read of the same event (the kernel alone)", kernel)
-row("Snaplark: button release to the copy chord's C", samples)
+row("Snaplark" + (" through snaplark-inputd" if through_service else "") +
+    ": button release to the copy chord's C", samples)
