@@ -5,7 +5,10 @@ set -euo pipefail
 source "$(dirname "$0")/wine_session.sh"
 wine_session_start "$1"
 fail() { wine_session_fail "$@"; }
-clipboard_is() { [ "$(xclip -selection clipboard -o 2>/dev/null)" = "$1" ]; }
+# One read of the clipboard is bounded: when the selection changes hands while xclip asks for it
+# (the agent's copy takes it from the xclip that set "sentinel"), no owner may ever answer, and
+# xclip waits for good; the next read asks the new owner.
+clipboard_is() { [ "$(timeout 2 xclip -selection clipboard -o 2>/dev/null)" = "$1" ]; }
 set_clipboard() { printf %s "$1" | xclip -selection clipboard -i; }
 c_typed() { log_lines pad | grep -c '^down 67 ' || true; }
 agent_lines() { log_lines agent | wc -l; }
@@ -51,7 +54,7 @@ expect_copy() {
   set_clipboard sentinel
   drag "$2"
   wait_for 5 "$1 types Ctrl+C" at_least $((c + 1)) c_typed
-  wait_for 5 "$1 copies" not clipboard_is sentinel
+  wait_for 10 "$1 copies" not clipboard_is sentinel
   [ -z "$2" ] || xdotool keyup $2
 }
 
