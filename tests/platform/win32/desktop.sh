@@ -60,6 +60,7 @@ expect_copy() {
 
 wine reg delete 'HKCU\Software\Snaplark' /f >/dev/null 2>&1 || true
 start_pad
+PAD_WINDOW=$(xdotool search --name '^Snaplark test pad$' | head -n 1)
 start_agent
 expect_no_copy "a plain drag" ""
 expect_copy "Ctrl+drag" ctrl  # Wine hands the Windows clipboard to X
@@ -101,6 +102,53 @@ wait_for 5 "the middle button types a copy" at_least $((chords + 1)) count_lines
 wait_for 5 "the icon's copy lets go of its Ctrl" last_is pad '^key ' "key 162 up injected"
 echo "ok: the icon's middle button types a copy"
 
+# Under Wine, while the keyboard focus is in one of our windows, a key pressed just before a click
+# in the pad was often not yet down for GetAsyncKeyState when the agent's mouse hook ran, though its
+# keyboard hook had seen the key: the Shift-click that settles then read as a plain click. Windows
+# updates a key's state as the key is posted, before the next input's hooks (LowLevelKeyboardProc),
+# so this is Wine's; the pad takes the focus back before keys go with a click in it.
+pad_focus() { xdotool windowactivate --sync "$PAD_WINDOW"; }
+# ctrl_drag: from X Y a short way right with Control held, let go of at the end.
+ctrl_drag() {
+  xdotool keydown ctrl mousemove "$X" "$Y" mousedown 1 mousemove $((X + 50)) "$Y" \
+    mousemove $((X + 100)) "$Y" mouseup 1
+}
+# ours WINDOW WHAT: while our WINDOW is shown, a Control+drag inside it writes no line and types
+# nothing. It runs along the top margin, above every control. X Y stay where it began.
+settled() {
+  local previous=${GEOMETRY:-}
+  GEOMETRY=$(xwininfo -id "$1" | awk '/Absolute upper-left [XY]/{printf "%s ", $NF + 4}')
+  [ "$GEOMETRY" = "$previous" ]
+}
+ours() {
+  local lines=$(agent_lines) keys=$(injected)
+  xdotool windowactivate --sync "$1"
+  wait_for 10 "$2 settles where the window manager put it" settled "$1"
+  read -r X Y <<<"$GEOMETRY"
+  ctrl_drag
+  xdotool keyup ctrl
+  pad_focus
+  settle
+  xwininfo -id "$1" | grep -q 'IsViewable' || fail "$2 closed under the drag"
+  [ "$(since "$lines")" = "$SHIFT_LINES" ] && [ "$(injected)" = "$keys" ] ||
+    fail "a Control+drag in $2 was taken for a gesture: $(since "$lines")"
+}
+# copies_where_closed WHAT: once that window has closed, the same Control+drag, now over the pad,
+# types one copy.
+copies_where_closed() {
+  local lines=$(agent_lines) chords=$(count_lines pad "key 67 down injected")
+  pad_focus
+  ctrl_drag
+  wait_for 5 "a Control+drag where $1 was types Ctrl+C" \
+    at_least $((chords + 1)) count_lines pad "key 67 down injected"
+  xdotool keyup ctrl
+  settle
+  [ "$(count_lines pad "key 67 down injected")" = $((chords + 1)) ] ||
+    fail "a Control+drag where $1 was typed more than one copy"
+  [ "$(since "$lines")" = $'Command key is pressed\nCommand key is pressed\n'"$SHIFT_LINES" ] ||
+    fail "a Control+drag where $1 was: $(since "$lines")"
+}
+
 # The menu's window, and its rows' offsets from its top in Wine's metrics.
 declare -A row=([Disable]=10 [Preference]=130 [About]=147 [HowToUse]=173 [Quit]=190)
 menu_corner() {
@@ -132,6 +180,7 @@ echo "ok: Disable suspends the gestures and, chosen again, resumes them; menu cl
 choose Preference
 wait_for 10 "the preferences window opens" xdotool search --name '^Snaplark Preferences$'
 window=$(xdotool search --name '^Snaplark Preferences$' | head -n 1)
+ours "$window" "the preferences window"
 xdotool windowactivate --sync "$window" key space
 wait_for 10 "the copy checkbox writes 0" reg_is boolEnableCopy 0x0
 xdotool key Tab space
@@ -147,20 +196,25 @@ xdotool key space
 wait_for 10 "Start at login, unticked, takes it out again" not in_run_key
 xdotool key Escape
 wait_for 10 "Escape closes the preferences window" not xdotool search --name '^Snaplark Preferences$'
+copies_where_closed "the preferences window"
 # A value put in the registry by hand as a string is read by the same rule as everywhere.
 wine reg add 'HKCU\Software\Snaplark' /v boolEnableCopy /t REG_SZ /d no /f >/dev/null 2>&1
 expect_no_copy 'with boolEnableCopy "no", Ctrl+drag' ctrl
 wine reg add 'HKCU\Software\Snaplark' /v boolEnableCopy /t REG_SZ /d " Yes " /f >/dev/null 2>&1
 expect_copy 'with boolEnableCopy " Yes ", Ctrl+drag' ctrl
 echo "ok: the preferences' checkboxes and strings written by hand switch the gestures; Start at login"
+echo "ok: a Control+drag in the preferences window is no gesture, and copies where it was once closed"
 
 for entry in About HowToUse; do
   title="^Snaplark beta 0.1.0\$"
   [ $entry = HowToUse ] && title="^How To Use\$"
   choose $entry
   wait_for 10 "$entry opens" xdotool search --name "$title"
-  xdotool windowactivate --sync "$(xdotool search --name "$title" | head -n 1)" key Return
+  window=$(xdotool search --name "$title" | head -n 1)
+  ours "$window" $entry
+  xdotool windowactivate --sync "$window" key Return
   wait_for 10 "$entry closes" not xdotool search --name "$title"
+  copies_where_closed $entry
 done
 status=0
 wine "$WINE_SESSION_BUILD/snaplark.exe" >/dev/null 2>"$WINE_SESSION_DIR/second.err" || status=$?
@@ -171,7 +225,8 @@ wait_for 15 "Quit ends the agent" not kill -0 "$AGENT_PID"
 status=0
 wait "$AGENT_PID" || status=$?
 [ "$status" = 0 ] || fail "the agent exited with $status after Quit"
-echo "ok: About and How to use open and close; a second agent exits; Quit ends the agent"
+echo "ok: About and How to use open and close, take no gesture inside and copy where they were once closed"
+echo "ok: a second agent exits; Quit ends the agent"
 
 # With the buttons swapped for a left hand, the agent takes the hook's WM_LBUTTON* as the primary
 # button and does no swap of its own. Windows hands a low-level hook the swapped (logical) message,
