@@ -8,8 +8,10 @@
 #include <cmath>
 #include <cwchar>
 #include <optional>
+#include <utility>
 
 #include "platform/win32/preferences_scene.h"
+#include "platform/win32/program_icon.h"
 #include "platform/win32/resource_ids.h"
 #include "platform/win32/text.h"
 
@@ -24,13 +26,27 @@ constexpr wchar_t windowClassName[] = L"SnaplarkAgent";
 constexpr UINT_PTR iconRetryTimer = 0x7E00;
 constexpr UINT iconRetryMilliseconds = 2000;
 
+// The program's icon at one size; loaded again at another when the notification area's DPI
+// changes.
 class Win32Image final : public Image {
 public:
-    explicit Win32Image(HICON icon) : icon(icon) {}
-    ~Win32Image() override { DestroyIcon(icon); }
+    Win32Image(HICON icon, int size) : icon_(icon), size_(size) {}
+    ~Win32Image() override { DestroyIcon(icon_); }
     Win32Image(const Win32Image&) = delete;
     Win32Image& operator=(const Win32Image&) = delete;
-    const HICON icon;
+    HICON icon() const { return icon_; }
+    int size() const { return size_; }
+    // Takes the icon at its new size; the old handle is the caller's, to destroy once nothing
+    // shows it.
+    HICON replace(HICON icon, int size)
+    {
+        size_ = size;
+        return std::exchange(icon_, icon);
+    }
+
+private:
+    HICON icon_;
+    int size_;
 };
 
 class TimerHandle final : public Timer {};
@@ -120,9 +136,10 @@ public:
     void setImage(std::shared_ptr<Image> image) override
     {
         auto* icon = dynamic_cast<Win32Image*>(image.get());
-        showIcon_(icon != nullptr ? icon->icon : nullptr);
+        showIcon_(icon != nullptr ? icon->icon() : nullptr);
         image_ = std::move(image);
     }
+    Win32Image* image() const { return dynamic_cast<Win32Image*>(image_.get()); }
     // A notification icon has one picture for every state.
     void setAlternateImage(std::shared_ptr<Image> image) override { alternate_ = std::move(image); }
     void setAction(Selector action) override { action_ = action; }
@@ -217,6 +234,19 @@ public:
         } else if (mouseMessage == WM_MBUTTONUP && button_.action()) {
             services_.sendAction(*button_.action(), button_.target(), &button_);
         }
+    }
+
+    // Shows the picture at `size` pixels, loaded anew when it has another size.
+    void fit(int size)
+    {
+        Win32Image* image = button_.image();
+        if (image == nullptr || image->size() == size) return;
+        const HICON fresh = loadProgramIcon(size);
+        if (fresh == nullptr) return;
+        const HICON old = image->replace(fresh, size);
+        data_.hIcon = fresh;
+        update();
+        DestroyIcon(old);
     }
 
     // The icon is in the notification area from its creation; there is nothing to highlight.
@@ -355,6 +385,16 @@ LRESULT Win32Services::handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_WTSSESSION_CHANGE:
         if (wParam == WTS_SESSION_UNLOCK) desktop_->reinstallHooks();
         return 0;
+    // The icon follows the notification area's DPI. WM_DPICHANGED comes to a per-monitor aware
+    // top-level window (the manifest's PerMonitorV2) when "the DPI of the monitor hosting the
+    // window changes": ours sits at the primary monitor's origin, where the task bar with the
+    // notification area is, and its wParam is the new DPI. WM_DISPLAYCHANGE goes to every
+    // top-level window when the displays change (another primary monitor), and WM_SETTINGCHANGE
+    // when system metrics do ("check and reload any system parameter settings"), the small-icon
+    // size among them. Each reloads only when the size differs.
+    case WM_DPICHANGED: fitIcons(LOWORD(wParam)); return 0;
+    case WM_DISPLAYCHANGE:
+    case WM_SETTINGCHANGE: fitIcons(notificationAreaDpi(window_)); break;
     case iconMessage:
         for (const auto& weak : icons_) {
             if (auto icon = weak.lock(); icon && icon->id() == wParam) {
@@ -382,6 +422,8 @@ LRESULT Win32Services::handle(UINT message, WPARAM wParam, LPARAM lParam)
     default: break;
     }
     if (message == taskbarCreated_ && taskbarCreated_ != 0) {
+        // A new Explorer may come with a new scale.
+        fitIcons(notificationAreaDpi(window_));
         addIcons(true);
         return 0;
     }
@@ -405,6 +447,14 @@ void Win32Services::addIcons(bool all)
         retryIcons();
     else
         KillTimer(window_, iconRetryTimer);
+}
+
+void Win32Services::fitIcons(UINT dpi)
+{
+    const int size = smallIconSize(dpi);
+    for (const auto& weak : icons_) {
+        if (auto icon = weak.lock()) icon->fit(size);
+    }
 }
 
 void Win32Services::sendAction(Selector action, Responder* target, Object* sender)
@@ -441,11 +491,10 @@ std::shared_ptr<StatusItem> Win32Services::statusItemWithLength(double /*length*
 std::shared_ptr<Image> Win32Services::imageNamed(std::string_view name)
 {
     if (name != "StatusBarButtonImage") return nullptr;
-    auto* icon = static_cast<HICON>(
-        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(SNAPLARK_ICON), IMAGE_ICON,
-                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+    const int size = smallIconSize(notificationAreaDpi(window_));
+    const HICON icon = loadProgramIcon(size);
     if (icon == nullptr) return nullptr;
-    return std::make_shared<Win32Image>(icon);
+    return std::make_shared<Win32Image>(icon, size);
 }
 
 std::shared_ptr<Menu> Win32Services::makeMenu()

@@ -86,6 +86,8 @@ private:
 
     static HWND createWindow(Win32Services* services);
     void addIcons(bool all);
+    // Shows every icon at the small-icon size for `dpi`.
+    void fitIcons(UINT dpi);
 
     const ClassRegistry& classes_;
     HWND window_;

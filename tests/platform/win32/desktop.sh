@@ -2,10 +2,14 @@
 # The Windows agent end to end under Wine: gestures in our test pad's text field, the notification
 # icon and its menu, the settings in the registry, one agent per session, Quit, swapped buttons.
 set -euo pipefail
+command -v xwd >/dev/null || { echo "SKIP: xwd is not installed"; exit 77; }
 source "$(dirname "$0")/wine_session.sh"
 wine_session_start "$1"
 fail() { wine_session_fail "$@"; }
-clipboard_is() { [ "$(xclip -selection clipboard -o 2>/dev/null)" = "$1" ]; }
+# One read of the clipboard is bounded: when the selection changes hands while xclip asks for it
+# (the agent's copy takes it from the xclip that set "sentinel"), no owner may ever answer, and
+# xclip waits for good; the next read asks the new owner.
+clipboard_is() { [ "$(timeout 2 xclip -selection clipboard -o 2>/dev/null)" = "$1" ]; }
 set_clipboard() { printf %s "$1" | xclip -selection clipboard -i; }
 c_typed() { log_lines pad | grep -c '^down 67 ' || true; }
 agent_lines() { log_lines agent | wc -l; }
@@ -51,12 +55,13 @@ expect_copy() {
   set_clipboard sentinel
   drag "$2"
   wait_for 5 "$1 types Ctrl+C" at_least $((c + 1)) c_typed
-  wait_for 5 "$1 copies" not clipboard_is sentinel
+  wait_for 10 "$1 copies" not clipboard_is sentinel
   [ -z "$2" ] || xdotool keyup $2
 }
 
 wine reg delete 'HKCU\Software\Snaplark' /f >/dev/null 2>&1 || true
 start_pad
+PAD_WINDOW=$(xdotool search --name '^Snaplark test pad$' | head -n 1)
 start_agent
 expect_no_copy "a plain drag" ""
 expect_copy "Ctrl+drag" ctrl  # Wine hands the Windows clipboard to X
@@ -89,6 +94,34 @@ settle
 expect_no_key_down "twenty pastes"
 echo "ok: Ctrl+Shift+click pastes twenty times without a misfire"
 
+# The notification icon follows the DPI. Wine never changes its DPI under a running program, so the
+# test sends the agent WM_DPICHANGED as Windows would: at 192 the icon is loaded at 32 px, which the
+# notification area shrinks into its place, and back at 96 at 16 px again. Each must change the
+# picture in the icon's window. It is not compared with the first one: after the round trip its
+# half-transparent edge pixels were seen to differ slightly from before.
+# The icon's window inside trayer's panel (awk reads to the end: xwininfo must not meet a closed pipe).
+tray_icon() {
+  xwininfo -root -tree | awk '/\("panel" "trayer"\)/ {panel = 1}
+    panel && !icon && /\("explorer.exe" "explorer.exe"\)/ {icon = $1} END {print icon; exit !icon}'
+}
+icon_picture() { xwd -silent -id "$ICON" | md5sum; }
+icon_is() { [ "$(icon_picture)" = "$1" ]; }
+# True once the picture is the same as at the last look.
+icon_settled() {
+  local previous=${PICTURE:-}
+  PICTURE=$(icon_picture)
+  [ "$PICTURE" = "$previous" ]
+}
+ICON=$(tray_icon)
+at96=$(icon_picture)
+wine "$WINE_SESSION_BUILD/tests/snaplark_dpi_changed.exe" 192
+wait_for 10 "the icon is drawn from another picture at 192 DPI" not icon_is "$at96"
+wait_for 10 "the icon's picture at 192 DPI settles" icon_settled
+at192=$PICTURE
+wine "$WINE_SESSION_BUILD/tests/snaplark_dpi_changed.exe" 96
+wait_for 10 "the icon is drawn from another picture back at 96 DPI" not icon_is "$at192"
+echo "ok: the notification icon is loaded again at the size for a new DPI"
+
 # The icon's middle button takes the focus from the pad, so the pad's keyboard hook is what sees
 # its copy: Ctrl, C, C, Ctrl.
 chords=$(count_lines pad "key 67 down injected")
@@ -97,6 +130,53 @@ wait_for 5 "the middle button writes onClickedMenuBar" grep -q onClickedMenuBar 
 wait_for 5 "the middle button types a copy" at_least $((chords + 1)) count_lines pad "key 67 down injected"
 wait_for 5 "the icon's copy lets go of its Ctrl" last_is pad '^key ' "key 162 up injected"
 echo "ok: the icon's middle button types a copy"
+
+# Under Wine, while the keyboard focus is in one of our windows, a key pressed just before a click
+# in the pad was often not yet down for GetAsyncKeyState when the agent's mouse hook ran, though its
+# keyboard hook had seen the key: the Shift-click that settles then read as a plain click. Windows
+# updates a key's state as the key is posted, before the next input's hooks (LowLevelKeyboardProc),
+# so this is Wine's; the pad takes the focus back before keys go with a click in it.
+pad_focus() { xdotool windowactivate --sync "$PAD_WINDOW"; }
+# ctrl_drag: from X Y a short way right with Control held, let go of at the end.
+ctrl_drag() {
+  xdotool keydown ctrl mousemove "$X" "$Y" mousedown 1 mousemove $((X + 50)) "$Y" \
+    mousemove $((X + 100)) "$Y" mouseup 1
+}
+# ours WINDOW WHAT: while our WINDOW is shown, a Control+drag inside it writes no line and types
+# nothing. It runs along the top margin, above every control. X Y stay where it began.
+settled() {
+  local previous=${GEOMETRY:-}
+  GEOMETRY=$(xwininfo -id "$1" | awk '/Absolute upper-left [XY]/{printf "%s ", $NF + 4}')
+  [ "$GEOMETRY" = "$previous" ]
+}
+ours() {
+  local lines=$(agent_lines) keys=$(injected)
+  xdotool windowactivate --sync "$1"
+  wait_for 10 "$2 settles where the window manager put it" settled "$1"
+  read -r X Y <<<"$GEOMETRY"
+  ctrl_drag
+  xdotool keyup ctrl
+  pad_focus
+  settle
+  xwininfo -id "$1" | grep -q 'IsViewable' || fail "$2 closed under the drag"
+  [ "$(since "$lines")" = "$SHIFT_LINES" ] && [ "$(injected)" = "$keys" ] ||
+    fail "a Control+drag in $2 was taken for a gesture: $(since "$lines")"
+}
+# copies_where_closed WHAT: once that window has closed, the same Control+drag, now over the pad,
+# types one copy.
+copies_where_closed() {
+  local lines=$(agent_lines) chords=$(count_lines pad "key 67 down injected")
+  pad_focus
+  ctrl_drag
+  wait_for 5 "a Control+drag where $1 was types Ctrl+C" \
+    at_least $((chords + 1)) count_lines pad "key 67 down injected"
+  xdotool keyup ctrl
+  settle
+  [ "$(count_lines pad "key 67 down injected")" = $((chords + 1)) ] ||
+    fail "a Control+drag where $1 was typed more than one copy"
+  [ "$(since "$lines")" = $'Command key is pressed\nCommand key is pressed\n'"$SHIFT_LINES" ] ||
+    fail "a Control+drag where $1 was: $(since "$lines")"
+}
 
 # The menu's window, and its rows' offsets from its top in Wine's metrics.
 declare -A row=([Disable]=10 [Preference]=130 [About]=147 [HowToUse]=173 [Quit]=190)
@@ -129,6 +209,7 @@ echo "ok: Disable suspends the gestures and, chosen again, resumes them; menu cl
 choose Preference
 wait_for 10 "the preferences window opens" xdotool search --name '^Snaplark Preferences$'
 window=$(xdotool search --name '^Snaplark Preferences$' | head -n 1)
+ours "$window" "the preferences window"
 xdotool windowactivate --sync "$window" key space
 wait_for 10 "the copy checkbox writes 0" reg_is boolEnableCopy 0x0
 xdotool key Tab space
@@ -144,20 +225,25 @@ xdotool key space
 wait_for 10 "Start at login, unticked, takes it out again" not in_run_key
 xdotool key Escape
 wait_for 10 "Escape closes the preferences window" not xdotool search --name '^Snaplark Preferences$'
+copies_where_closed "the preferences window"
 # A value put in the registry by hand as a string is read by the same rule as everywhere.
 wine reg add 'HKCU\Software\Snaplark' /v boolEnableCopy /t REG_SZ /d no /f >/dev/null 2>&1
 expect_no_copy 'with boolEnableCopy "no", Ctrl+drag' ctrl
 wine reg add 'HKCU\Software\Snaplark' /v boolEnableCopy /t REG_SZ /d " Yes " /f >/dev/null 2>&1
 expect_copy 'with boolEnableCopy " Yes ", Ctrl+drag' ctrl
 echo "ok: the preferences' checkboxes and strings written by hand switch the gestures; Start at login"
+echo "ok: a Control+drag in the preferences window is no gesture, and copies where it was once closed"
 
 for entry in About HowToUse; do
   title="^Snaplark beta 0.1.0\$"
   [ $entry = HowToUse ] && title="^How To Use\$"
   choose $entry
   wait_for 10 "$entry opens" xdotool search --name "$title"
-  xdotool windowactivate --sync "$(xdotool search --name "$title" | head -n 1)" key Return
+  window=$(xdotool search --name "$title" | head -n 1)
+  ours "$window" $entry
+  xdotool windowactivate --sync "$window" key Return
   wait_for 10 "$entry closes" not xdotool search --name "$title"
+  copies_where_closed $entry
 done
 status=0
 wine "$WINE_SESSION_BUILD/snaplark.exe" >/dev/null 2>"$WINE_SESSION_DIR/second.err" || status=$?
@@ -168,7 +254,8 @@ wait_for 15 "Quit ends the agent" not kill -0 "$AGENT_PID"
 status=0
 wait "$AGENT_PID" || status=$?
 [ "$status" = 0 ] || fail "the agent exited with $status after Quit"
-echo "ok: About and How to use open and close; a second agent exits; Quit ends the agent"
+echo "ok: About and How to use open and close, take no gesture inside and copy where they were once closed"
+echo "ok: a second agent exits; Quit ends the agent"
 
 # With the buttons swapped for a left hand, the agent takes the hook's WM_LBUTTON* as the primary
 # button and does no swap of its own. Windows hands a low-level hook the swapped (logical) message,

@@ -1,7 +1,8 @@
 // The Windows input's rules where the end-to-end test under Wine (desktop.sh) cannot reach: windows
 // Wine does not give us (consoles, other layouts), keys the test's pointer cannot hold together
-// with a click on the icon, and orders of events no pointer script can time. The rest is tested
-// there, for real.
+// with a click on the icon, and orders of events no pointer script can time; and the program's
+// icon at every scale, which Wine never changes while a program runs. The rest is tested there,
+// for real.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -13,6 +14,8 @@
 #include "platform/win32/autostart.h"
 #include "platform/win32/observer.h"
 #include "platform/win32/own_windows.h"
+#include "platform/win32/program_icon.h"
+#include "platform/win32/resource_ids.h"
 #include "platform/win32/terminal_rule.h"
 #include "platform/win32/typist.h"
 
@@ -46,6 +49,72 @@ TEST(OwnClicks, AReleaseGoesWithItsPressAndAPressBesideOurMenuIsOurs)
     EXPECT_EQ(primaryButtonChange(WM_LBUTTONUP), ButtonChange::release);
     EXPECT_EQ(primaryButtonChange(WM_RBUTTONDOWN), std::nullopt);
     EXPECT_EQ(primaryButtonChange(WM_MOUSEWHEEL), std::nullopt);
+}
+
+// The width of the picture an RT_ICON resource holds (a DIB twice its height, or a PNG).
+int iconResourceWidth(int id)
+{
+    const HMODULE module = GetModuleHandleW(nullptr);
+    const HRSRC found =
+        FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(3));  // RT_ICON
+    if (found == nullptr) return 0;
+    const auto* bytes = static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
+    if (bytes == nullptr || SizeofResource(module, found) < 24) return 0;
+    if (bytes[0] == 0x89 && bytes[1] == 'P') {  // PNG: the width is big-endian in IHDR
+        return (bytes[16] << 24) | (bytes[17] << 16) | (bytes[18] << 8) | bytes[19];
+    }
+    return reinterpret_cast<const BITMAPINFOHEADER*>(bytes)->biWidth;
+}
+
+int iconWidth(HICON icon)
+{
+    ICONINFO info{};
+    if (!GetIconInfo(icon, &info)) return 0;
+    BITMAP bitmap{};
+    GetObjectW(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+    if (info.hbmColor != nullptr) DeleteObject(info.hbmColor);
+    if (info.hbmMask != nullptr) DeleteObject(info.hbmMask);
+    return bitmap.bmWidth;
+}
+
+// Windows asks for the small icon at 16, 20, 24, 32 and 40 px from 100 % to 250 % scaling, and for
+// 32, 40, 48 and 64 px where it shows the large one (Explorer, Alt+Tab). The group must hold each
+// exactly, or Windows stretches a neighbour. The resource linked here is the agent's own.
+TEST(ProgramIcon, HoldsEverySizeWindowsAsksFor)
+{
+    const HMODULE module = GetModuleHandleW(nullptr);
+    const HRSRC group = FindResourceW(module, MAKEINTRESOURCEW(SNAPLARK_ICON),
+                                      MAKEINTRESOURCEW(14));  // RT_GROUP_ICON
+    ASSERT_NE(group, nullptr);
+    auto* directory = static_cast<BYTE*>(LockResource(LoadResource(module, group)));
+    ASSERT_NE(directory, nullptr);
+    for (const int size : {16, 20, 24, 32, 40, 48, 64, 128}) {
+        // The picture Windows itself picks for the size (LookupIconIdFromDirectoryEx).
+        const int id = LookupIconIdFromDirectoryEx(directory, TRUE, size, size, LR_DEFAULTCOLOR);
+        EXPECT_EQ(iconResourceWidth(id), size) << size << " px";
+    }
+}
+
+// The notification area's icon at each scale: the size Windows names for the DPI, and an icon
+// loaded at that size. At 175 % (28 px) the .ico has no picture of its own, and the 32 px one is
+// scaled down. The fallback for Windows before 10 1607 must name the same sizes.
+TEST(ProgramIcon, TheNotificationIconFollowsTheDpi)
+{
+    struct Case {
+        UINT dpi;
+        int size;
+    };
+    const Case cases[] = {{96, 16}, {120, 20}, {144, 24}, {168, 28}, {192, 32}, {240, 40}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(smallIconSize(c.dpi), c.size) << c.dpi;
+        EXPECT_EQ(smallIconSizeScaled(16, 96, c.dpi), c.size) << c.dpi;
+        // A machine whose system DPI is 120 (125 % at sign-in) reports 20 px for it.
+        EXPECT_EQ(smallIconSizeScaled(20, 120, c.dpi), c.size) << c.dpi;
+        const HICON icon = loadProgramIcon(c.size);
+        ASSERT_NE(icon, nullptr) << c.dpi;
+        EXPECT_EQ(iconWidth(icon), c.size) << c.dpi;
+        DestroyIcon(icon);
+    }
 }
 
 // The toggle follows the key as the hook sees it, from the state at the start; a held key's
