@@ -4,7 +4,7 @@
 source "$(dirname "$0")/lib.sh"
 need xmodmap xset setxkbmap
 start_x
-# The typist's give-back, with the user's let-go placed exactly between its look and the give-back.
+# The typist's give-back, with the user letting go while the chord is typed or before the give-back.
 "$build/tests/snaplark_give_back_test" || fail "the give-back test"
 start_tray
 start_agent
