@@ -302,7 +302,6 @@ extern "C" void* receiveMessage(void* receiver, void* selector, long argument)
     std::string message = text(receiver) + " " + text(selector);
     if (message.ends_with(':')) message += std::to_string(argument);
     world.calls += (world.calls.empty() ? "[" : "; [") + message + "]";
-    if (message.ends_with("sharedApplication")) return constant<void*>("NSApp");
     if (message.ends_with("mainAppService")) return constant<void*>("mainApp");
     if (message.ends_with(" status")) return reinterpret_cast<void*>(world.loginItemStatus);
     if (message.ends_with("AndReturnError:0")) {
