@@ -150,19 +150,7 @@ CFPropertyListRef CFPreferencesCopyValue(CFStringRef key, CFStringRef domain, CF
     if (auto found = values.find(cast(key)->label); found != values.end() &&
                                                     user == kCFPreferencesCurrentUser &&
                                                     host == kCFPreferencesAnyHost) {
-        if (const bool* flag = std::get_if<bool>(&found->second)) {
-            result = *flag ? kCFBooleanTrue : kCFBooleanFalse;
-        } else if (const auto* number = std::get_if<std::int64_t>(&found->second)) {
-            auto object = make<CFNumberRef>("number");
-            *cast(object) = {cast(object)->label, static_cast<CGEventFlags>(*number)};
-            cast(object)->type = numberType;
-            result = object;
-        } else {
-            auto object = make<CFStringRef>("string");
-            cast(object)->label = std::get<std::string>(found->second);
-            cast(object)->type = stringType;
-            result = object;
-        }
+        result = found->second ? kCFBooleanTrue : kCFBooleanFalse;
     }
     return answer(result, "CFPreferencesCopyValue", key, domain, user, host);
 }

@@ -263,9 +263,8 @@ TEST_F(MacInput, SettingsLiveInTheBundleIdentifiersDomainOnlyAndEarlierSwitchesA
                   c.current ? 0 : 1)
             << calls;
         EXPECT_EQ(count(calls, "kCFPreferencesAnyApplication"), 0) << calls;
-        EXPECT_EQ(current.contains("boolEnableCopy")
-                      ? Stored(std::get<bool>(current["boolEnableCopy"]))
-                      : std::nullopt,
+        EXPECT_EQ(current.contains("boolEnableCopy") ? Stored(current["boolEnableCopy"])
+                                                     : std::nullopt,
                   c.currentAfter);
         EXPECT_TRUE(world.live.empty());
     }
@@ -285,8 +284,7 @@ TEST_F(MacInput, SwitchesAreSavedInTheBundleIdentifiersDomainOrHeldForTheRun)
     world.preferencesRefused = true;
     store.open()->setBool(true, "boolEnablePaste");
     EXPECT_TRUE(store.open()->boolForKey("boolEnablePaste"));
-    EXPECT_EQ(std::get<bool>(world.preferences["example.snaplark.Snaplark"]["boolEnablePaste"]),
-              false);
+    EXPECT_EQ(world.preferences["example.snaplark.Snaplark"]["boolEnablePaste"], false);
 }
 
 }  // namespace
