@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Runs one script through snaplark-sim and checks it against the expectations written in it:
-#   #> TEXT   a line expected on standard output, in order
+#   #> TEXT   a line expected on standard output, in order; "#> start-up" stands for the lines
+#             every start prints, which status_menu.sim spells out
 #   #! TEXT   a line expected on standard error
 #   #? N      the expected exit status (0 when absent)
 set -u
 sim=$1
 script=$2
 
-expected_out=$(sed -n -e 's/^#> //p' -e 's/^#>$//p' "$script")
+expected_out=$(sed -n -e 's/^#> start-up$/@policy 2\n@monitor mask 4\n@monitor mask 2\n@timer 60/p' \
+  -e 's/^#> //p' -e 's/^#>$//p' "$script")
 expected_err=$(sed -n -e 's/^#! //p' "$script")
 expected_status=$(sed -n -e 's/^#? //p' "$script")
 expected_status=${expected_status:-0}

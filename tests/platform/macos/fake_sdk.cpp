@@ -150,19 +150,7 @@ CFPropertyListRef CFPreferencesCopyValue(CFStringRef key, CFStringRef domain, CF
     if (auto found = values.find(cast(key)->label); found != values.end() &&
                                                     user == kCFPreferencesCurrentUser &&
                                                     host == kCFPreferencesAnyHost) {
-        if (const bool* flag = std::get_if<bool>(&found->second)) {
-            result = *flag ? kCFBooleanTrue : kCFBooleanFalse;
-        } else if (const auto* number = std::get_if<std::int64_t>(&found->second)) {
-            auto object = make<CFNumberRef>("number");
-            *cast(object) = {cast(object)->label, static_cast<CGEventFlags>(*number)};
-            cast(object)->type = numberType;
-            result = object;
-        } else {
-            auto object = make<CFStringRef>("string");
-            cast(object)->label = std::get<std::string>(found->second);
-            cast(object)->type = stringType;
-            result = object;
-        }
+        result = found->second ? kCFBooleanTrue : kCFBooleanFalse;
     }
     return answer(result, "CFPreferencesCopyValue", key, domain, user, host);
 }
@@ -302,7 +290,6 @@ extern "C" void* receiveMessage(void* receiver, void* selector, long argument)
     std::string message = text(receiver) + " " + text(selector);
     if (message.ends_with(':')) message += std::to_string(argument);
     world.calls += (world.calls.empty() ? "[" : "; [") + message + "]";
-    if (message.ends_with("sharedApplication")) return constant<void*>("NSApp");
     if (message.ends_with("mainAppService")) return constant<void*>("mainApp");
     if (message.ends_with(" status")) return reinterpret_cast<void*>(world.loginItemStatus);
     if (message.ends_with("AndReturnError:0")) {

@@ -9,7 +9,6 @@
 #include <map>
 #include <set>
 #include <string>
-#include <variant>
 
 namespace snaplark::fake_sdk {
 
@@ -22,8 +21,7 @@ struct World {
     std::set<const void*> live;  // objects created for the caller and not released yet
     std::map<std::string, int> made;
     // The user defaults: domain, key, value.
-    std::map<std::string, std::map<std::string, std::variant<bool, std::int64_t, std::string>>>
-        preferences;
+    std::map<std::string, std::map<std::string, bool>> preferences;
     bool preferencesRefused = false;       // writing fails, as on a full or locked disk
     std::set<std::string> missingClasses;  // Objective-C classes this system does not have
     long loginItemStatus = 0;              // SMAppServiceStatus of the main app
