@@ -3,6 +3,7 @@
 # windows and inputs, the test's own uinput keyboard and mouse, and what the agent types, read
 # from its virtual keyboard as it comes.
 import json
+import os
 import subprocess
 import sys
 import time
@@ -134,3 +135,27 @@ def copies(typed, x0, x1, y, text="copied by snaplark", chord=(e.KEY_LEFTCTRL, e
     if not chord_typed:
         print(f"# typed: {typed.events}", flush=True)
     return chord_typed and copied
+
+
+def woken_by_noise(*pids):
+    """How often each process woke (voluntary context switches of all its threads) while 200
+    pointer motions and 200 letter key events were written, none of them a gesture."""
+    def wakeups(pid):
+        total = 0
+        for task in os.listdir(f"/proc/{pid}/task"):
+            for line in open(f"/proc/{pid}/task/{task}/status"):
+                if line.startswith("voluntary_ctxt_switches"):
+                    total += int(line.split()[1])
+        return total
+
+    letters = UInput({e.EV_KEY: [e.KEY_A]}, name="letter keyboard")
+    wait_for(lambda: has_input("letter keyboard"))
+    before = [wakeups(pid) for pid in pids]
+    for i in range(200):
+        send(mouse, e.REL_Y, 1 if i % 2 else -1, e.EV_REL)
+        send(letters, e.KEY_A, i % 2)
+        time.sleep(0.002)
+    woken = [wakeups(pid) - start for pid, start in zip(pids, before)]
+    letters.close()
+    wait_for(lambda: not has_input("letter keyboard"))
+    return woken
