@@ -144,8 +144,14 @@ public:
                 const Chord chord = chordFor(activeKind(), asked_->first, asked_->second);
                 asked_.reset();
                 if (!chord.skip && !service_->request(chord, chordKeys_)) {
-                    std::cerr << "snaplark: " << (chord.key == ChordKey::c ? "copy" : "paste")
-                              << " not typed: the input service is not connected\n";
+                    // Control+Insert copies too; every other chord with Insert pastes.
+                    const bool copy = chord.key == ChordKey::c ||
+                                      (chord.key == ChordKey::insert && chord.control);
+                    std::cerr << "snaplark: " << (copy ? "copy" : "paste") << " not typed: "
+                              << (service_->connected()
+                                      ? "the input service does not type that chord"
+                                      : "the input service is not connected")
+                              << '\n';
                 }
             }
             return;
