@@ -7,6 +7,7 @@ import os
 import subprocess
 import sys
 import time
+from types import SimpleNamespace
 
 from evdev import InputDevice, UInput, ecodes as e, list_devices
 
@@ -159,3 +160,24 @@ def woken_by_noise(*pids):
     letters.close()
     wait_for(lambda: not has_input("letter keyboard"))
     return woken
+
+
+def open_textpad(target_file, prefix=(), env=None):
+    """The test's GTK window: a field holding "copied by snaplark" and an empty one whose text goes
+    to target_file; with the process, where to click in it as sway has placed it."""
+    process = subprocess.Popen([*prefix, os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                                      "textpad.py"), "copied by snaplark",
+                                target_file], stdout=subprocess.PIPE, text=True, env=env)
+    places = json.loads(process.stdout.readline())
+    source, target = places["source"], places["target"]
+    ox, oy = window("name", "textpad")
+    return SimpleNamespace(
+        process=process,
+        # From just inside the text area (the frame around it takes no clicks) to its far end; it
+        # keeps its left end while other windows open beside it.
+        left=ox + source["x"] + 10, right=ox + source["x"] + source["width"] - 10,
+        source_y=oy + source["y"] + source["height"] // 2,
+        target_x=ox + target["x"] + 10, target_y=oy + target["y"] + target["height"] // 2,
+        # Below both fields: a click there leaves their text and selections alone (a press on
+        # selected text would start dragging it).
+        blank_y=oy + 300)

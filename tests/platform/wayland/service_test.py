@@ -3,7 +3,6 @@
 # scripts/wayland-guest --root -- THIS_FILE BUILD_DIR
 # The agent copies and pastes through the service alone; other programs get nothing from it;
 # nothing is left down when the agent dies mid-chord; the agent rides out the service's restart.
-import json
 import os
 import pwd
 import signal
@@ -15,7 +14,7 @@ import tempfile
 from evdev import ecodes as e
 
 import guest
-from guest import check, clipboard, click, has_input, keyboard, keys, wait_for, window
+from guest import check, clipboard, click, has_input, keyboard, keys, wait_for
 
 build = os.path.abspath(sys.argv[1])
 user = pwd.getpwnam(os.environ["WAYLAND_GUEST_USER"])
@@ -79,20 +78,12 @@ def device_descriptors(pid):
 target_file = os.path.join(work, "target")
 open(target_file, "w").close()
 os.chmod(target_file, 0o666)
-pad = subprocess.Popen(as_user() + [os.path.join(os.path.dirname(os.path.abspath(__file__)),
-                                                 "textpad.py"), "copied by snaplark", target_file],
-                       stdout=subprocess.PIPE, text=True, env=session_env)
-places = json.loads(pad.stdout.readline())
+pad = guest.open_textpad(target_file, as_user(), session_env)
 check(device_descriptors(agent.pid) == [],
       f"the agent holds no input device: {device_descriptors(agent.pid)}")
-
 typed = guest.Typed()
-source, target = places["source"], places["target"]
-ox, oy = window("name", "textpad")
-left, right = ox + source["x"] + 10, ox + source["x"] + source["width"] - 10
-source_y = oy + source["y"] + source["height"] // 2
-target_x, target_y = ox + target["x"] + 10, oy + target["y"] + target["height"] // 2
-blank_y = oy + 300
+left, right, source_y = pad.left, pad.right, pad.source_y
+target_x, target_y = pad.target_x, pad.target_y
 
 check(guest.copies(typed, left, right, source_y),
       f"Control+drag copies through the service (clipboard: {clipboard()!r})")

@@ -4,7 +4,6 @@
 # The guest is emulated and slow, so every wait is for a condition, with a generous bound; what the
 # agent types is read from its virtual keyboard as it types it, so each chord is checked while the
 # user still holds the keys it must come under.
-import json
 import os
 import subprocess
 import sys
@@ -88,21 +87,9 @@ typed = guest.Typed()
 
 target_file = os.path.join(work, "target")
 open(target_file, "w").close()
-pad = subprocess.Popen([os.path.join(os.path.dirname(os.path.abspath(__file__)), "textpad.py"),
-                        "copied by snaplark", target_file], stdout=subprocess.PIPE, text=True)
-places = json.loads(pad.stdout.readline())
-
-
-source, target = places["source"], places["target"]
-ox, oy = window("name", "textpad")
-# From just inside the text area (the frame around it takes no clicks) to its far end; it keeps
-# its left end while other windows open beside it.
-left, right = ox + source["x"] + 10, ox + source["x"] + source["width"] - 10
-source_y = oy + source["y"] + source["height"] // 2
-target_x, target_y = ox + target["x"] + 10, oy + target["y"] + target["height"] // 2
-# Below both fields: a click there leaves their text and selections alone (a press on selected
-# text would start dragging it).
-blank_y = oy + 300
+pad = guest.open_textpad(target_file)
+left, right, source_y = pad.left, pad.right, pad.source_y
+target_x, target_y, blank_y = pad.target_x, pad.target_y, pad.blank_y
 
 
 def pad_width():
