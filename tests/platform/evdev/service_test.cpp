@@ -63,20 +63,6 @@ TEST(ServiceProtocol, RefusesAnythingButAWellFormedRequest)
         EXPECT_FALSE(parseChordRequest(c.bytes)) << c.what;
 }
 
-TEST(ServiceProtocol, ServiceMessagesSurviveTheTrip)
-{
-    const ServiceMessage messages[] = {Welcome{}, ButtonEvent{true, pasteFlags, 123456789012},
-                                       Outcome{Code::stale}, Refused{"not you"}};
-    for (const ServiceMessage& message : messages) {
-        const std::string bytes = encode(message);
-        const auto back = parseServiceMessage(
-            std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
-        ASSERT_TRUE(back);
-        EXPECT_EQ(back->index(), message.index());
-        EXPECT_EQ(encode(*back), bytes);
-    }
-}
-
 // One script: clicks the seat made and requests, with the verdict each request gets.
 TEST(GesturePolicy, OneChordPerGestureSoonAfterIt)
 {
