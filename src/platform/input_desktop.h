@@ -16,6 +16,8 @@ public:
 
     // One sentence for each thing the desktop lacks, saying what does not work without it.
     virtual std::vector<std::string> missing() const = 0;
+    // What stops the gestures now, a sentence each, for the user to see while it lasts.
+    virtual std::vector<std::string> problems() const { return {}; }
 
     virtual EventMonitors& eventMonitors() = 0;
     virtual KeyboardEvents& keyboard() = 0;

@@ -108,7 +108,14 @@ std::optional<bool> capsLockLed(int fd)
 
 }  // namespace
 
-Devices::Devices(std::string directory) : directory_(std::move(directory)) {}
+// How often and how long a device the filter could not place yet is tried again.
+constexpr std::chrono::milliseconds retryInterval{100};
+constexpr std::chrono::seconds retryFor{10};
+
+Devices::Devices(std::string directory, SeatFilter filter)
+    : directory_(std::move(directory)), filter_(std::move(filter))
+{
+}
 
 Devices::~Devices()
 {
@@ -155,12 +162,53 @@ void Devices::add(const std::string& name)
         ::close(fd);
         return;
     }
+    if (filter_) {
+        const Belongs belongs = filter_(fd);
+        if (belongs != Belongs::yes) {
+            ::close(fd);
+            const auto now = Clock::now();
+            if (belongs == Belongs::no) {
+                waiting_.erase(name);
+            } else if (waiting_.count(name) == 0) {
+                waiting_[name] = {now, now + retryInterval};
+            }
+            return;
+        }
+        waiting_.erase(name);
+    }
     passOnlyGestureEvents(fd);
     // Stamped on the clock read() compares with, whatever the wall clock does.
     int clock = CLOCK_MONOTONIC;
     ioctl(fd, EVIOCSCLOCKID, &clock);
     devices_[fd] = name;
     seat_.added(fd, keysDown(fd), capsLockLed(fd));
+}
+
+std::optional<Devices::Clock::time_point> Devices::nextRetry() const
+{
+    std::optional<Clock::time_point> next;
+    for (const auto& [name, waiting] : waiting_) {
+        if (!next || waiting.next < *next) next = waiting.next;
+    }
+    return next;
+}
+
+void Devices::retry(Clock::time_point now)
+{
+    std::vector<std::string> due;
+    for (auto w = waiting_.begin(); w != waiting_.end();) {
+        if (w->second.next > now) {
+            ++w;
+        } else if (now - w->second.since >= retryFor) {
+            w = waiting_.erase(w);
+        } else {
+            w->second.next = now + retryInterval;
+            due.push_back(w->first);
+            ++w;
+        }
+    }
+    for (const std::string& name : due)
+        add(name);
 }
 
 void Devices::remove(int fd)

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,7 +17,13 @@ namespace snaplark::platform::evdev {
 // later are opened when the directory's watch reports them; those that go are closed.
 class Devices {
 public:
-    explicit Devices(std::string directory = "/dev/input");
+    // Whether a device opened belongs to the seat read: `notYet` while the system has not
+    // finished setting it up, so that it is asked again a little later.
+    enum class Belongs { yes, no, notYet };
+    using SeatFilter = std::function<Belongs(int fd)>;
+    using Clock = std::chrono::steady_clock;
+
+    explicit Devices(std::string directory = "/dev/input", SeatFilter filter = {});
     ~Devices();
     Devices(const Devices&) = delete;
     Devices& operator=(const Devices&) = delete;
@@ -33,6 +42,10 @@ public:
 
     const SeatState& seat() const { return seat_; }
 
+    // Devices the filter could not place yet are tried again until they can be, for a while.
+    std::optional<Clock::time_point> nextRetry() const;
+    void retry(Clock::time_point now);
+
 private:
     void add(const std::string& name);
     void remove(int fd);
@@ -46,6 +59,12 @@ private:
     void readWatch();
 
     std::string directory_;
+    SeatFilter filter_;
+    struct Waiting {
+        Clock::time_point since;
+        Clock::time_point next;
+    };
+    std::map<std::string, Waiting> waiting_;  // node name → when it is tried again
     int watch_ = -1;
     std::map<int, std::string> devices_;  // descriptor → node name
     int unreadable_ = 0;                  // event nodes we could not open

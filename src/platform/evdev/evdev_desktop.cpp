@@ -83,6 +83,18 @@ public:
     }
 
     std::vector<std::string> missing() const override { return missing_; }
+    std::vector<std::string> problems() const override
+    {
+        std::vector<std::string> problems;
+        if (heldBy_) {
+            problems.push_back("Gestures are off: another program of this session holds the "
+                               "input service, " +
+                               *heldBy_);
+        } else if (service_ && away_) {
+            problems.emplace_back("Gestures are off: the input service does not answer");
+        }
+        return problems;
+    }
     EventMonitors& eventMonitors() override { return *this; }
     KeyboardEvents& keyboard() override { return *this; }
     void setMenuOpen(bool open) override { ownClicks_.setMenuOpenElsewhere(open); }
@@ -143,7 +155,7 @@ public:
             } else if (asked_) {
                 const Chord chord = chordFor(activeKind(), asked_->first, asked_->second);
                 asked_.reset();
-                if (!chord.skip && !service_->request(chord, chordKeys_)) {
+                if (!chord.skip && !service_->request(chord, handling_)) {
                     // Control+Insert copies too; every other chord with Insert pastes.
                     const bool copy = chord.key == ChordKey::c ||
                                       (chord.key == ChordKey::insert && chord.control);
@@ -194,6 +206,7 @@ private:
                 if (!away_ || line != lastLine_) std::cerr << "snaplark: " << line << '\n';
                 lastLine_ = line;
             }
+            heldBy_ = received.heldBy;
             if (received.welcomed && away_) {
                 std::cerr << "snaplark: the input service is back\n";
                 away_ = false;
@@ -228,9 +241,12 @@ private:
         for (const Click& click : ownClicks_.takeSettled(OwnClicks::Clock::now())) {
             const Event observed{click.flags};
             const std::uint64_t mask = click.press ? leftMouseDownMask : leftMouseUpMask;
+            // A chord asked for while a click is handled answers that click.
+            handling_ = click.id;
             for (const auto& [monitorMask, handler] : monitors_) {
                 if ((monitorMask & mask) != 0) handler(observed);
             }
+            handling_ = 0;
         }
     }
 
@@ -244,8 +260,12 @@ private:
             return;
         }
         if (const auto keys = session_->chordKeys()) {
-            chordKeys_ = *keys;
             typist_.setKeys(*keys);
+            if (service_) {
+                // A change of keys after they were sent makes a new connection.
+                service_->setKeys(*keys);
+                if (service_->connected()) watch(service_->fileDescriptor());
+            }
         }
     }
 
@@ -291,7 +311,8 @@ private:
     bool away_ = false;
     std::string lastLine_;
     std::optional<std::pair<VirtualKeyCode, ModifierFlags>> asked_;
-    ChordKeys chordKeys_{KEY_C, KEY_V};
+    std::uint64_t handling_ = 0;         // the service's number of the click being handled
+    std::optional<std::string> heldBy_;  // another program holding the service
     TerminalKind reportedKind_ = TerminalKind::none;
     VirtualKeyboard keyboard_;
     Typist typist_;

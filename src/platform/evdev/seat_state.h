@@ -23,6 +23,7 @@ struct Click {
     bool press = false;
     ModifierFlags flags = 0;
     std::int64_t time = 0;  // microseconds, CLOCK_MONOTONIC, when the device reported it
+    std::uint64_t id = 0;   // the input service's number for it; 0 when read from the devices
 };
 
 // The left button and the keyboard modifiers of one seat, followed from every input device's

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 namespace snaplark::platform::evdev {
@@ -31,10 +32,11 @@ std::string describe(Outcome::Code code, bool copy)
 
 }  // namespace
 
-std::optional<ChordRequest> requestFor(const Chord& chord, ChordKeys keys)
+std::optional<ChordRequest> requestFor(const Chord& chord, std::uint64_t click)
 {
     if (chord.skip || chord.alt || chord.super) return std::nullopt;
     ChordRequest request;
+    request.click = click;
     if (chord.key == ChordKey::insert) {
         // Control+Insert copies and Shift+Insert pastes; nothing else goes with Insert.
         if (chord.control == chord.shift) return std::nullopt;
@@ -43,12 +45,21 @@ std::optional<ChordRequest> requestFor(const Chord& chord, ChordKeys keys)
         return request;
     }
     if (!chord.control) return std::nullopt;
-    const bool copy = chord.key == ChordKey::c;
-    request.action = copy ? ChordRequest::Action::copy : ChordRequest::Action::paste;
+    request.action =
+        chord.key == ChordKey::c ? ChordRequest::Action::copy : ChordRequest::Action::paste;
     request.form = chord.shift ? ChordRequest::Form::controlShift : ChordRequest::Form::control;
-    request.key = copy ? keys.c : keys.v;
-    if (!service::isLetterKey(request.key)) return std::nullopt;
     return request;
+}
+
+std::string describeProcess(std::uint32_t pid)
+{
+    // The same user's program: its executable is ours to read (proc(5)).
+    std::array<char, PATH_MAX> exe{};
+    const std::string link = "/proc/" + std::to_string(pid) + "/exe";
+    const ssize_t n = ::readlink(link.c_str(), exe.data(), exe.size() - 1);
+    std::string text = "pid " + std::to_string(pid);
+    if (n > 0) text += " (" + std::string(exe.data(), static_cast<std::size_t>(n)) + ")";
+    return text;
 }
 
 ServiceClient::~ServiceClient()
@@ -71,6 +82,7 @@ bool ServiceClient::connect()
         return false;
     }
     fd_ = fd;
+    sendKeys();
     return true;
 }
 
@@ -78,7 +90,27 @@ void ServiceClient::close()
 {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
+    keysSent_ = false;
     asked_.clear();
+}
+
+void ServiceClient::setKeys(ChordKeys keys)
+{
+    if (keys_ && keys_->c == keys.c && keys_->v == keys.v) return;
+    keys_ = keys;
+    if (keysSent_) {
+        connect();
+    } else {
+        sendKeys();
+    }
+}
+
+void ServiceClient::sendKeys()
+{
+    if (fd_ < 0 || !keys_ || keysSent_) return;
+    const auto packet = service::encode(service::LayoutKeys{keys_->c, keys_->v});
+    keysSent_ = ::send(fd_, packet.data(), packet.size(), MSG_DONTWAIT | MSG_NOSIGNAL) ==
+                static_cast<ssize_t>(packet.size());
 }
 
 ServiceClient::Received ServiceClient::read()
@@ -100,7 +132,7 @@ ServiceClient::Received ServiceClient::read()
             break;
         }
         if (const auto* button = std::get_if<service::ButtonEvent>(&*message)) {
-            received.clicks.push_back({button->press, button->flags, button->time});
+            received.clicks.push_back({button->press, button->flags, button->time, button->click});
         } else if (const auto* outcome = std::get_if<Outcome>(&*message)) {
             const bool copy = asked_.empty() || asked_.front();
             if (!asked_.empty()) asked_.pop_front();
@@ -109,6 +141,16 @@ ServiceClient::Received ServiceClient::read()
             }
         } else if (const auto* refused = std::get_if<service::Refused>(&*message)) {
             received.lines.push_back("the input service refused us: " + refused->reason);
+        } else if (const auto* busy = std::get_if<service::Busy>(&*message)) {
+            received.heldBy = describeProcess(busy->pid);
+            received.lines.push_back("the input service serves another program of this session, " +
+                                     *received.heldBy + "; gestures wait until it ends");
+        } else if (const auto* keys = std::get_if<service::KeysInUse>(&*message)) {
+            if (keys_ && (keys->c != keys_->c || keys->v != keys_->v)) {
+                received.lines.emplace_back(
+                    "the input service knows no layout typing c and v with this keymap's keys; it "
+                    "types the keys in the C and V positions");
+            }
         } else if (std::get<service::Welcome>(*message).version != service::version) {
             received.lines.emplace_back("the input service speaks another version; update both");
             close();
@@ -120,10 +162,10 @@ ServiceClient::Received ServiceClient::read()
     return received;
 }
 
-bool ServiceClient::request(const Chord& chord, ChordKeys keys)
+bool ServiceClient::request(const Chord& chord, std::uint64_t click)
 {
-    const auto request = requestFor(chord, keys);
-    if (fd_ < 0 || !request) return false;
+    const auto request = requestFor(chord, click);
+    if (fd_ < 0 || !request || click == 0) return false;
     const auto packet = service::encode(*request);
     if (::send(fd_, packet.data(), packet.size(), MSG_DONTWAIT | MSG_NOSIGNAL) !=
         static_cast<ssize_t>(packet.size())) {

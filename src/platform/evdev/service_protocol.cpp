@@ -13,7 +13,10 @@ enum Type : std::uint8_t {
     buttonType = 2,
     outcomeType = 3,
     refusedType = 4,
+    busyType = 5,
+    keysInUseType = 6,
     chordType = 16,
+    layoutKeysType = 17,
 };
 
 template <typename T> void put(Packet& packet, std::size_t at, T value)
@@ -41,12 +44,26 @@ std::string toString(const Packet& packet)
     return {reinterpret_cast<const char*>(packet.data()), packet.size()};
 }
 
+// Two key codes at bytes 2 and 4, the rest zero.
+Packet keyPair(std::uint8_t type, std::uint16_t c, std::uint16_t v)
+{
+    Packet packet{};
+    packet[0] = type;
+    put(packet, 2, c);
+    put(packet, 4, v);
+    return packet;
+}
+bool isKeyPair(std::span<const std::uint8_t> bytes)
+{
+    return bytes[1] == 0 && zeroFrom(bytes, 6, messageSize);
+}
+
 }  // namespace
 
-bool isLetterKey(std::uint16_t code)
+bool isLetterBlockKey(std::uint16_t code)
 {
-    return (code >= KEY_Q && code <= KEY_P) || (code >= KEY_A && code <= KEY_L) ||
-           (code >= KEY_Z && code <= KEY_M);
+    return (code >= KEY_Q && code <= KEY_RIGHTBRACE) || (code >= KEY_A && code <= KEY_GRAVE) ||
+           (code >= KEY_BACKSLASH && code <= KEY_SLASH) || code == KEY_102ND;
 }
 
 std::string encode(const ServiceMessage& message)
@@ -60,9 +77,15 @@ std::string encode(const ServiceMessage& message)
         packet[1] = button->press ? 1 : 0;
         put(packet, 4, button->flags);
         put(packet, 8, button->time);
+        put(packet, 16, button->click);
     } else if (const auto* outcome = std::get_if<Outcome>(&message)) {
         packet[0] = outcomeType;
         packet[1] = static_cast<std::uint8_t>(outcome->code);
+    } else if (const auto* busy = std::get_if<Busy>(&message)) {
+        packet[0] = busyType;
+        put(packet, 4, busy->pid);
+    } else if (const auto* keys = std::get_if<KeysInUse>(&message)) {
+        packet = keyPair(keysInUseType, keys->c, keys->v);
     } else {
         const std::string& reason = std::get<Refused>(message).reason;
         return static_cast<char>(refusedType) + reason.substr(0, maxPacketSize - 1);
@@ -82,42 +105,57 @@ std::optional<ServiceMessage> parseServiceMessage(std::span<const std::uint8_t> 
     case welcomeType:
         if (!zeroFrom(bytes, 2, messageSize)) return std::nullopt;
         return Welcome{bytes[1]};
-    case buttonType:
-        if (bytes[1] > 1 || !zeroFrom(bytes, 2, 4)) return std::nullopt;
-        return ButtonEvent{bytes[1] == 1, get<std::uint32_t>(bytes, 4),
-                           get<std::int64_t>(bytes, 8)};
+    case buttonType: {
+        const auto click = get<std::uint64_t>(bytes, 16);
+        if (bytes[1] > 1 || !zeroFrom(bytes, 2, 4) || click == 0) return std::nullopt;
+        return ButtonEvent{bytes[1] == 1, get<std::uint32_t>(bytes, 4), get<std::int64_t>(bytes, 8),
+                           click};
+    }
     case outcomeType:
         if (bytes[1] < 1 || bytes[1] > static_cast<std::uint8_t>(Outcome::Code::noKeyboard) ||
             !zeroFrom(bytes, 2, messageSize)) {
             return std::nullopt;
         }
         return Outcome{static_cast<Outcome::Code>(bytes[1])};
+    case busyType:
+        if (!zeroFrom(bytes, 1, 4) || !zeroFrom(bytes, 8, messageSize)) return std::nullopt;
+        return Busy{get<std::uint32_t>(bytes, 4)};
+    case keysInUseType:
+        if (!isKeyPair(bytes)) return std::nullopt;
+        return KeysInUse{get<std::uint16_t>(bytes, 2), get<std::uint16_t>(bytes, 4)};
     default: return std::nullopt;
     }
 }
 
-Packet encode(const ChordRequest& request)
+Packet encode(const AgentMessage& message)
 {
+    if (const auto* keys = std::get_if<LayoutKeys>(&message)) {
+        return keyPair(layoutKeysType, keys->c, keys->v);
+    }
+    const auto& request = std::get<ChordRequest>(message);
     Packet packet{};
     packet[0] = chordType;
     packet[1] = static_cast<std::uint8_t>(request.action);
     packet[2] = static_cast<std::uint8_t>(request.form);
-    put(packet, 4, request.key);
+    put(packet, 8, request.click);
     return packet;
 }
 
-std::optional<ChordRequest> parseChordRequest(std::span<const std::uint8_t> bytes)
+std::optional<AgentMessage> parseAgentMessage(std::span<const std::uint8_t> bytes)
 {
-    if (bytes.size() != messageSize || bytes[0] != chordType || bytes[3] != 0 ||
-        !zeroFrom(bytes, 6, messageSize)) {
+    if (bytes.size() != messageSize) return std::nullopt;
+    if (bytes[0] == layoutKeysType) {
+        if (!isKeyPair(bytes)) return std::nullopt;
+        return LayoutKeys{get<std::uint16_t>(bytes, 2), get<std::uint16_t>(bytes, 4)};
+    }
+    if (bytes[0] != chordType || !zeroFrom(bytes, 3, 8) || !zeroFrom(bytes, 16, messageSize)) {
         return std::nullopt;
     }
     if (bytes[1] < 1 || bytes[1] > 2 || bytes[2] < 1 || bytes[2] > 3) return std::nullopt;
-    ChordRequest request{static_cast<ChordRequest::Action>(bytes[1]),
-                         static_cast<ChordRequest::Form>(bytes[2]), get<std::uint16_t>(bytes, 4)};
-    const bool insert = request.form == ChordRequest::Form::insert;
-    if (insert ? request.key != 0 : !isLetterKey(request.key)) return std::nullopt;
-    return request;
+    const auto click = get<std::uint64_t>(bytes, 8);
+    if (click == 0) return std::nullopt;
+    return ChordRequest{static_cast<ChordRequest::Action>(bytes[1]),
+                        static_cast<ChordRequest::Form>(bytes[2]), click};
 }
 
 }  // namespace snaplark::platform::evdev::service

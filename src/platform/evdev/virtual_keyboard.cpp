@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/evdev/service_protocol.h"
+
 namespace snaplark::platform::evdev {
 namespace {
 
@@ -43,9 +45,13 @@ std::string VirtualKeyboard::open(const std::string& path)
     }
     ioctl(fd_, UI_SET_EVBIT, EV_KEY);
     ioctl(fd_, UI_SET_EVBIT, EV_SYN);
-    // Every key of a standard keyboard, so that the chord's key can follow the keymap.
-    for (int k = KEY_ESC; k <= KEY_MICMUTE; ++k)
+    // Only what a chord is made of: its modifiers, Insert, and the letter block, where every
+    // layout has the keys typing c and v. No Enter, no SysRq, no Power.
+    for (const int k : {KEY_LEFTCTRL, KEY_LEFTSHIFT, KEY_INSERT})
         ioctl(fd_, UI_SET_KEYBIT, k);
+    for (int k = 0; k < KEY_CNT; ++k) {
+        if (service::isLetterBlockKey(static_cast<std::uint16_t>(k))) ioctl(fd_, UI_SET_KEYBIT, k);
+    }
     uinput_setup setup{};
     setup.id.bustype = BUS_VIRTUAL;
     setup.id.vendor = 0x1209;  // pid.codes, for open projects

@@ -31,8 +31,4 @@ public:
     virtual bool knowsActiveWindow() const = 0;
 };
 
-// The keys typing c and v in the keymap given in its text form; the C and V positions for a
-// letter the first layout lacks.
-std::optional<ChordKeys> chordKeysOfKeymap(const char* keymap);
-
 }  // namespace snaplark::platform::evdev

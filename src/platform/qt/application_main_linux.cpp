@@ -212,8 +212,6 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
         std::cerr << "snaplark: " << missing << '\n';
     }
 
-    QSocketNotifier inputEvents(desktop->fileDescriptor(), QSocketNotifier::Read);
-    QObject::connect(&inputEvents, &QSocketNotifier::activated, [desktop] { desktop->dispatch(); });
     std::unique_ptr<qt::OwnWindowRects> ownWindowRects;
     std::unique_ptr<OwnSurfaces> ownSurfaces;
     std::unique_ptr<qt::ActiveWindowReports> activeWindowReports;
@@ -248,11 +246,30 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
     auto delegate = module.makeDelegate(services.platform());
     services.setDelegate(delegate.get());
 
+    // Problems go to the icon's tool tip while they last; an agent started at login has no
+    // terminal to read standard error in.
+    std::vector<std::string> shownProblems;
+    const auto showProblems = [&] {
+        auto now = desktop->problems();
+        if (now == shownProblems) return;
+        shownProblems = std::move(now);
+        std::string text;
+        for (const std::string& problem : shownProblems)
+            text += (text.empty() ? "" : "\n") + problem;
+        services.showNotice(QString::fromStdString(text));
+    };
+    QSocketNotifier inputEvents(desktop->fileDescriptor(), QSocketNotifier::Read);
+    QObject::connect(&inputEvents, &QSocketNotifier::activated, [desktop, &showProblems] {
+        desktop->dispatch();
+        showProblems();
+    });
+
     const auto terminationSignals =
         qt::onTerminationSignal([&services] { services.terminate(nullptr); });
 
     QTimer::singleShot(0, [&] {
         delegate->applicationDidFinishLaunching();
+        showProblems();
         services.showStatusItems();
         if (!QSystemTrayIcon::isSystemTrayAvailable()) {
             std::cerr

@@ -7,7 +7,7 @@
 #include <string>
 #include <tuple>
 
-#include "platform/evdev/wayland_session.h"
+#include "platform/evdev/keymap_keys.h"
 
 namespace snaplark::platform::evdev {
 namespace {
