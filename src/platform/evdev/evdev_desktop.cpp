@@ -60,7 +60,7 @@ public:
             if (service_->connect()) {
                 watch(service_->fileDescriptor());
             } else {
-                serviceAway();
+                serviceAway(false);
             }
         } else {
             std::cerr << "snaplark: reading the input devices directly (no input service at "
@@ -90,6 +90,9 @@ public:
             problems.push_back("Gestures are off: another program of this session holds the "
                                "input service, " +
                                *heldBy_);
+        } else if (refusal_) {
+            problems.push_back("Gestures are off: the input service refused Snaplark: " +
+                               *refusal_);
         } else if (service_ && away_) {
             problems.emplace_back("Gestures are off: the input service does not answer");
         }
@@ -206,31 +209,40 @@ private:
                 if (!away_ || line != lastLine_) std::cerr << "snaplark: " << line << '\n';
                 lastLine_ = line;
             }
-            heldBy_ = received.heldBy;
-            if (received.welcomed && away_) {
-                std::cerr << "snaplark: the input service is back\n";
-                away_ = false;
+            if (received.heldBy || received.refusal) {
+                heldBy_ = received.heldBy;
+                refusal_ = received.refusal;
             }
-            if (received.lost) serviceAway();
+            if (received.welcomed) {
+                if (away_) std::cerr << "snaplark: the input service is back\n";
+                away_ = unanswered_ = false;
+                heldBy_.reset();
+                refusal_.reset();
+            }
+            if (received.lost) serviceAway(heldBy_ || refusal_);
             clicks = std::move(received.clicks);
         } else if (knockAt_ && now >= *knockAt_) {
             knockAt_.reset();
             if (service_->connect()) {
                 watch(service_->fileDescriptor());
             } else {
-                serviceAway();
+                heldBy_.reset();
+                refusal_.reset();
+                serviceAway(false);
             }
         }
         return clicks;
     }
 
-    void serviceAway()
+    // The service is not serving us; `explained` when it said why.
+    void serviceAway(bool explained)
     {
-        if (!away_) {
+        if (!explained && !unanswered_) {
             std::cerr << "snaplark: the input service at " << service_->path()
                       << " does not answer; gestures wait until it is back (sudo systemctl start "
                          "snaplark-inputd.socket)\n";
         }
+        unanswered_ = !explained;
         away_ = true;
         knockAt_ = OwnClicks::Clock::now() + knockInterval;
     }
@@ -309,6 +321,8 @@ private:
     std::unique_ptr<ServiceClient> service_;
     std::optional<OwnClicks::Clock::time_point> knockAt_;  // while the service is away
     bool away_ = false;
+    bool unanswered_ = false;             // away, and it did not say why
+    std::optional<std::string> refusal_;  // why the service turned us away
     std::string lastLine_;
     std::optional<std::pair<VirtualKeyCode, ModifierFlags>> asked_;
     std::uint64_t handling_ = 0;         // the service's number of the click being handled

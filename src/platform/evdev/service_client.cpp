@@ -141,6 +141,7 @@ ServiceClient::Received ServiceClient::read()
             }
         } else if (const auto* refused = std::get_if<service::Refused>(&*message)) {
             received.lines.push_back("the input service refused us: " + refused->reason);
+            received.refusal = refused->reason;
         } else if (const auto* busy = std::get_if<service::Busy>(&*message)) {
             received.heldBy = describeProcess(busy->pid);
             received.lines.push_back("the input service serves another program of this session, " +

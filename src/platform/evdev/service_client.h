@@ -37,8 +37,9 @@ public:
         std::vector<std::string> lines;  // what the user should read about it
         // Another program of this session holds the service: who it is, for the user to see.
         std::optional<std::string> heldBy;
-        bool welcomed = false;  // the service took us on
-        bool lost = false;      // the connection ended; connect() again later
+        std::optional<std::string> refusal;  // why the service turned us away
+        bool welcomed = false;               // the service took us on
+        bool lost = false;                   // the connection ended; connect() again later
     };
     Received read();
 

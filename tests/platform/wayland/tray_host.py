@@ -1,0 +1,49 @@
+#!/usr/bin/python3
+# tray_host.py FILE: a StatusNotifier host on the session bus, as a panel would be, that keeps the
+# first item's tool tip in FILE (made, empty, once the host is registered).
+import os
+import sys
+
+from gi.repository import Gio, GLib
+
+bus = Gio.bus_get_sync(Gio.BusType.SESSION)
+WATCHER = ("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
+           "org.kde.StatusNotifierWatcher")
+
+
+def call(name, path, interface, method, args=None, reply=None):
+    return bus.call_sync(name, path, interface, method, args, reply and GLib.VariantType(reply),
+                         Gio.DBusCallFlags.NONE, 30000, None).unpack()
+
+
+def prop(name, path, interface, key):
+    return call(name, path, "org.freedesktop.DBus.Properties", "Get",
+                GLib.Variant("(ss)", (interface, key)), "(v)")[0]
+
+
+def register():
+    try:
+        call(*WATCHER, "RegisterStatusNotifierHost", GLib.Variant("(s)", (bus.get_unique_name(),)))
+    except GLib.Error:
+        return True
+    open(sys.argv[1], "w").close()
+    GLib.timeout_add(100, follow)
+    return False
+
+
+def follow():
+    try:
+        items = prop(*WATCHER, "RegisteredStatusNotifierItems")
+        if items:
+            name, _, path = items[0].partition("/")
+            tip = prop(name, "/" + path, "org.kde.StatusNotifierItem", "ToolTip")
+            with open(sys.argv[1] + ".new", "w") as f:
+                f.write(repr(tip))
+            os.replace(sys.argv[1] + ".new", sys.argv[1])
+    except GLib.Error:
+        pass
+    return True
+
+
+GLib.timeout_add(50, register)
+GLib.MainLoop().run()
