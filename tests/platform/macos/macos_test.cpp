@@ -32,7 +32,9 @@ protected:
 struct Monitors {
     explicit Monitors(Observer& observer)
     {
-        for (auto [mask, change] : {std::pair{leftMouseUpMask, 'u'}, {leftMouseDownMask, 'd'}}) {
+        for (const auto& [mask, name] :
+             {std::pair{leftMouseUpMask, 'u'}, {leftMouseDownMask, 'd'}}) {
+            const char change = name;  // clang before 16 cannot capture a binding
             observer.addGlobalMonitorForEventsMatchingMask(mask, [this, change](const Event& e) {
                 seen.emplace_back(change, e.modifierFlags);
             });
