@@ -20,7 +20,7 @@ struct FakeObject {
     void* userInfo = nullptr;
     bool enabled = true;
     FakeObject* port = nullptr;  // a run-loop source's tap
-    bool onMainRunLoop = false;
+    bool onMainRunLoop = false;  // a tap's, through its source
 };
 enum : CFTypeID { booleanType = 1, numberType, stringType };
 struct UCKeyboardLayout {};
@@ -51,19 +51,6 @@ template <typename Sdk> Sdk constant(FakeObject object = {})
 const std::string& text(CFStringRef string)
 {
     return cast(string)->text;
-}
-
-bool isTap(const FakeObject& object)
-{
-    return object.callback != nullptr;
-}
-
-bool onRunLoop(const FakeObject* tap)
-{
-    for (const void* live : world.live) {
-        if (cast(live)->port == tap && cast(live)->onMainRunLoop) return true;
-    }
-    return false;
 }
 
 }  // namespace
@@ -180,12 +167,12 @@ CFRunLoopRef CFRunLoopGetMain(void)
 
 void CFRunLoopAddSource(CFRunLoopRef rl, CFRunLoopSourceRef source, CFRunLoopMode mode)
 {
-    cast(source)->onMainRunLoop = rl == CFRunLoopGetMain() && mode == kCFRunLoopCommonModes;
+    cast(source)->port->onMainRunLoop = rl == CFRunLoopGetMain() && mode == kCFRunLoopCommonModes;
 }
 
 void CFRunLoopRemoveSource(CFRunLoopRef, CFRunLoopSourceRef source, CFRunLoopMode)
 {
-    cast(source)->onMainRunLoop = false;
+    cast(source)->port->onMainRunLoop = false;
 }
 
 // Only a listen-only tap of the left button at the annotated session level is modelled; any other
@@ -280,16 +267,14 @@ OSStatus UCKeyTranslate(const UCKeyboardLayout* keyLayoutPtr, UInt16 virtualKeyC
     return noErr;
 }
 
-Class objc_getClass(const char* name)
+Class objc_getClass(const char*)
 {
-    static std::map<std::string, Class> classes;
-    return classes.try_emplace(name, constant<Class>({stringType, name})).first->second;
+    return nullptr;
 }
 
-SEL sel_registerName(const char* str)
+SEL sel_registerName(const char*)
 {
-    static std::map<std::string, SEL> selectors;
-    return selectors.try_emplace(str, constant<SEL>({stringType, str})).first->second;
+    return nullptr;
 }
 
 void snaplark::fake_sdk::click(CGEventType type, CGEventFlags flags, std::int64_t target)
@@ -299,7 +284,7 @@ void snaplark::fake_sdk::click(CGEventType type, CGEventFlags flags, std::int64_
     event.target = target;
     for (const void* object : std::set(world.live)) {
         FakeObject* tap = cast(object);
-        if (isTap(*tap) && tap->enabled && onRunLoop(tap) && !world.tapSilent)
+        if (tap->callback != nullptr && tap->enabled && tap->onMainRunLoop && !world.tapSilent)
             tap->callback(nullptr, type, cast<CGEventRef>(&event), tap->userInfo);
     }
 }
@@ -308,27 +293,15 @@ void snaplark::fake_sdk::switchTapsOff(CGEventType why)
 {
     for (const void* object : std::set(world.live)) {
         FakeObject* tap = cast(object);
-        if (!isTap(*tap)) continue;
+        if (tap->callback == nullptr) continue;
         tap->enabled = false;
         tap->callback(nullptr, why, nullptr, tap->userInfo);
     }
 }
 
-// objc_msgSend, as fake_objc_send.cpp defines it: the login item's messages.
-extern "C" void* receiveMessage(void* /*receiver*/, void* selector, long /*argument*/)
+// objc_msgSend, as fake_objc_send.cpp defines it: the login item and the activation policy are
+// left to a Mac, so every message answers nil.
+extern "C" void* receiveMessage(void*, void*, long)
 {
-    const std::string& message = cast(selector)->text;
-    if (message == "mainAppService") return cast<void*>(&world);
-    if (message == "status") return reinterpret_cast<void*>(world.loginItemStatus);
-    if (message == "openSystemSettingsLoginItems") world.loginItemsOpened = true;
-    if (message.ends_with("AndReturnError:")) {
-        if (world.loginItemRefused) return nullptr;
-        // Awaiting the user's approval stays so until the user acts in System Settings.
-        if (message.starts_with("unregister"))
-            world.loginItemStatus = 0;
-        else if (world.loginItemStatus == 0)
-            world.loginItemStatus = 1;
-        return reinterpret_cast<void*>(1);
-    }
     return nullptr;
 }

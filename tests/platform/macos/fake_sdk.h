@@ -1,8 +1,8 @@
 #pragma once
 
 // The fake behind the test-only SDK headers: a small model of what macOS does with Snaplark's
-// calls (taps that deliver or not, events typed, a keyboard layout, the user defaults, the login
-// item), for the tests to set up and look at. It agrees with the code by construction; only
+// calls (taps that deliver or not, events typed, a keyboard layout, the user defaults), for the
+// tests to set up and look at. It agrees with the code by construction; only
 // Apple's documentation says macOS behaves so.
 
 #include <Carbon/Carbon.h>
@@ -40,9 +40,6 @@ struct World {
     // The user defaults: domain, key, value.
     std::map<std::string, std::map<std::string, std::variant<bool, std::string>>> preferences;
     bool preferencesRefused = false;  // writing fails, as on a full or locked disk
-    long loginItemStatus = 0;         // SMAppServiceStatus of the main app
-    bool loginItemRefused = false;    // registering and unregistering fail
-    bool loginItemsOpened = false;    // the Login Items settings were opened
 };
 // A test starts afresh with `world = {}`.
 extern World world;

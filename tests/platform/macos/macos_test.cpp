@@ -6,7 +6,6 @@
 #include <utility>
 
 #include "fake_sdk.h"
-#include "platform/macos/login_item.h"
 #include "platform/macos/observer.h"
 #include "platform/macos/permissions.h"
 #include "platform/macos/typist.h"
@@ -176,32 +175,6 @@ TEST_F(MacInput, PermissionNoticeTellsWhatIsMissingOncePerInstall)
             EXPECT_EQ(told->showHelp, step.help) << install << ": " << told->toolTip;
             EXPECT_EQ(told->askSystem, step.ask) << install;
         }
-    }
-}
-
-// The main app's login item: the checkbox is on only while macOS will start Snaplark; a
-// registration that awaits approval opens Login Items, where it is given.
-TEST_F(MacInput, LoginItemIsOnOnlyWhenMacOSWillStartIt)
-{
-    const struct {
-        long status;
-        bool refused, enable;
-        bool result, enabledAfter, awaitingAfter;
-    } rows[] = {
-        {0, false, true, true, true, false},   // not registered
-        {2, false, true, true, false, true},   // switched off under Login Items before
-        {0, true, true, false, false, false},  // the system refuses
-        {1, false, false, true, false, false},
-    };
-    for (const auto& row : rows) {
-        world = {};
-        world.loginItemStatus = row.status;
-        world.loginItemRefused = row.refused;
-        LoginItem item;
-        EXPECT_EQ(item.setEnabled(row.enable), row.result);
-        EXPECT_EQ(item.enabled(), row.enabledAfter);
-        EXPECT_EQ(item.awaitingApproval(), row.awaitingAfter);
-        EXPECT_EQ(world.loginItemsOpened, row.awaitingAfter);
     }
 }
 
