@@ -1,4 +1,4 @@
-#!/usr/bin/env bash
+#!/bin/bash
 # The installed /Applications/Snaplark.app end to end on a GitHub macOS runner, as a user would
 # meet it: started by Launch Services, its status item in the menu bar, a Command-drag over text in
 # TextEdit copies it, a Command+Shift+click pastes, the same copy with Dvorak selected (where the
@@ -19,23 +19,28 @@ until_true() {
     sleep 0.2
   done
 }
+# Status items are the items of the application's extras menu bar (AXExtrasMenuBar).
 status_items() {
-  [ "$(osascript -e 'tell application "System Events" to count menu bar items of menu bar 2 of application process "Snaplark"')" -ge 1 ]
+  [ "$(osascript -e 'tell application "System Events" to count menu bar items of (value of attribute "AXExtrasMenuBar" of application process "Snaplark")')" -ge 1 ]
 }
-document() { osascript -e 'tell application "TextEdit" to get text of document 1'; }
+# TextEdit through System Events (the runner allows osascript that, and Accessibility).
+textedit() { osascript -e "tell application \"System Events\" to tell process \"TextEdit\" to $1"; }
+document() { textedit 'get value of text area 1 of scroll area 1 of window 1'; }
 pasteboard_changed() { [ "$(pbpaste)" != "$1" ]; }
 document_holds() { document | grep -qF "$1"; }
+has_window() { [ "$(textedit 'count windows')" -ge 1 ]; }
+not_running() { ! pgrep -x Snaplark; }
 
 open -a /Applications/Snaplark.app --stdout "$work/out" --stderr "$work/err"
 until_true 60 status_items || fail "no status item in the menu bar"
 
 for i in 1 2 3 4 5 6; do echo "snaplark probe words line $i alpha beta gamma delta"; done > "$work/probe.txt"
 open -a TextEdit "$work/probe.txt"
-until_true 30 osascript -e 'tell application "TextEdit" to get text of document 1' ||
-  fail "TextEdit opened no document"
-osascript -e 'tell application "TextEdit" to activate' \
-  -e 'tell application "TextEdit" to set bounds of front window to {100, 100, 900, 600}'
-read -r x y w h < <(osascript -e 'tell application "System Events" to tell process "TextEdit" to get {position, size} of text area 1 of scroll area 1 of window 1' | tr -d ',')
+until_true 30 has_window || fail "TextEdit opened no window"
+textedit 'set frontmost to true'
+textedit 'set position of window 1 to {100, 100}'
+textedit 'set size of window 1 to {800, 500}'
+read -r x y w h < <(textedit 'get {position, size} of text area 1 of scroll area 1 of window 1' | tr -d ',')
 echo "text area at $x,$y, $w x $h"
 
 copy_check() {
@@ -66,9 +71,9 @@ else
   echo "::notice::this runner did not select the Dvorak layout; the Dvorak copy was not tried"
 fi
 
-osascript -e 'tell application "TextEdit" to quit saving no' || true
-osascript -e 'tell application "Snaplark" to quit'
-until_true 30 bash -c '! pgrep -x Snaplark' || fail "Snaplark did not quit"
+# The quit Apple event, as the Dock's Quit or a logout sends it.
+osascript -e 'tell application id "example.snaplark.Snaplark" to quit'
+until_true 30 not_running || fail "Snaplark did not quit"
 crashes=$(find "$HOME/Library/Logs/DiagnosticReports" /Library/Logs/DiagnosticReports \
   -name 'Snaplark*' -newer "$work/started" 2>/dev/null || true)
 [ -z "$crashes" ] || fail "crash reports: $crashes"
