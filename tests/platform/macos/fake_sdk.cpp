@@ -233,7 +233,6 @@ bool CGPreflightPostEventAccess(void)
 
 bool CGRequestPostEventAccess(void)
 {
-    ++world.typingRequests;
     return world.typingAllowed;
 }
 

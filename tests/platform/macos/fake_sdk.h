@@ -34,7 +34,6 @@ struct World {
     bool tapRefused = false;       // as without the permission taps need
     bool tapSilent = false;        // a tap is made, but no event reaches it
     bool typingAllowed = true;     // what CGPreflightPostEventAccess answers
-    int typingRequests = 0;        // the system's prompts asked for
     std::vector<KeyPress> typed;   // posted at the HID level
     std::optional<Layout> layout;  // none: the layout has no Unicode data
     // The user defaults: domain, key, value.
