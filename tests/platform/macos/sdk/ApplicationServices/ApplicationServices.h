@@ -1,7 +1,7 @@
 // Test-only stand-in for the part of ApplicationServices (Core Foundation, Core Graphics' event
 // services and their permission checks) that Snaplark's macOS input calls, declared as Apple's
 // API reference declares it, with the enumerations' underlying types, so that a constant of the
-// wrong kind does not compile here either. The recording fake in ../../fake_sdk.cpp implements it.
+// wrong kind does not compile here either. The fake in ../../fake_sdk.cpp implements it.
 #pragma once
 
 #include <stdint.h>

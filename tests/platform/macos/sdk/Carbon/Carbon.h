@@ -1,6 +1,6 @@
 // Test-only stand-in for the part of Carbon (Text Input Sources, Unicode Utilities' key
 // translation, the keyboard type and the modifier bits) that Snaplark's macOS input calls,
-// declared as Apple's API reference declares it. The recording fake in ../../fake_sdk.cpp
+// declared as Apple's API reference declares it. The fake in ../../fake_sdk.cpp
 // implements it.
 #pragma once
 
