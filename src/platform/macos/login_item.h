@@ -1,26 +1,19 @@
 #pragma once
 
-#include <string>
-
 namespace snaplark::platform::macos {
 
-// Starting Snaplark at login. From macOS 13 the application registers itself as the main app's
-// login item (SMAppService), which the user sees and can switch off under System Settings,
-// General, Login Items; on older systems a LaunchAgent in ~/Library/LaunchAgents starts it.
+// Starting Snaplark at login: the application registers itself as the main app's login item
+// (SMAppService, macOS 13, the oldest system the bundle opens on), which the user sees and can
+// switch off under System Settings, General, Login Items.
 class LoginItem {
 public:
-    // `launchAgentPath` is the agent's plist, `executable` the program it starts.
-    LoginItem(std::string launchAgentPath, std::string executable);
-
-    // Whether Snaplark will start at the next login: registered and not awaiting the user's
-    // approval, or the LaunchAgent is there.
+    // Whether Snaplark will start at the next login: registered and not awaiting approval.
     bool enabled() const;
-    // On failure says why on standard error and returns false.
+    // Registered, but it starts only once the user allows it under Login Items.
+    bool awaitingApproval() const;
+    // On failure says why on standard error and returns false. A registration that awaits the
+    // user's approval opens the Login Items settings, where it is given.
     bool setEnabled(bool enabled);
-
-private:
-    std::string launchAgentPath_;
-    std::string executable_;
 };
 
 }  // namespace snaplark::platform::macos

@@ -19,36 +19,37 @@ static_assert(kCGEventFlagMaskSecondaryFn == modifier::function);
 static_assert(CGEventMaskBit(kCGEventLeftMouseDown) == leftMouseDownMask);
 static_assert(CGEventMaskBit(kCGEventLeftMouseUp) == leftMouseUpMask);
 
-struct Observer::Tap {
-    struct Monitor {
-        std::uint64_t mask;
-        std::function<void(const Event&)> handler;
-    };
-
-    explicit Tap(std::int64_t ownProcess) : ownProcess(ownProcess) {}
-
-    ~Tap()
-    {
-        if (port == nullptr) return;
-        CGEventTapEnable(port, false);
-        CFRunLoopRemoveSource(CFRunLoopGetMain(), source, kCFRunLoopCommonModes);
-        CFRelease(source);
-        CFMachPortInvalidate(port);
-        CFRelease(port);
-    }
-
-    bool start();
-    void deliver(CGEventType type, CGEventRef event);
-
-    const std::int64_t ownProcess;
-    CFMachPortRef port = nullptr;
-    CFRunLoopSourceRef source = nullptr;
-    std::vector<Monitor> monitors;
-};
-
 namespace {
 
 class Token final : public MonitorToken {};
+
+struct Monitor {
+    std::uint64_t mask;
+    std::function<void(const Event&)> handler;
+};
+
+CGEventRef onTapEvent(CGEventTapProxy proxy, CGEventType type, CGEventRef event, void* userInfo);
+
+}  // namespace
+
+// One event tap and its run-loop source, released together.
+struct Observer::Tap {
+    explicit Tap(std::int64_t ownProcess) : ownProcess(ownProcess) {}
+    ~Tap() { stop(); }
+
+    bool start();
+    void stop();
+    void deliver(CGEventType type, CGEventRef event);
+
+    const std::int64_t ownProcess;
+    std::vector<Monitor> monitors;
+    CFMachPortRef port = nullptr;
+    CFRunLoopSourceRef source = nullptr;
+    bool delivered = false;  // since the tap was made
+    bool silent = false;
+};
+
+namespace {
 
 CGEventRef onTapEvent(CGEventTapProxy /*proxy*/, CGEventType type, CGEventRef event, void* userInfo)
 {
@@ -61,7 +62,8 @@ CGEventRef onTapEvent(CGEventTapProxy /*proxy*/, CGEventType type, CGEventRef ev
 
 bool Observer::Tap::start()
 {
-    // At the annotated session tap each event already names the process it goes to.
+    // At the annotated session tap each event already names the process it goes to. NULL when
+    // the system does not permit the tap (CGEventTapCreate reference).
     port = CGEventTapCreate(
         kCGAnnotatedSessionEventTap, kCGTailAppendEventTap, kCGEventTapOptionListenOnly,
         CGEventMaskBit(kCGEventLeftMouseDown) | CGEventMaskBit(kCGEventLeftMouseUp), onTapEvent,
@@ -69,25 +71,40 @@ bool Observer::Tap::start()
     if (port == nullptr) return false;
     source = CFMachPortCreateRunLoopSource(kCFAllocatorDefault, port, 0);
     if (source == nullptr) {
-        CFMachPortInvalidate(port);
-        CFRelease(port);
-        port = nullptr;
+        stop();
         return false;
     }
     // Common modes: clicks elsewhere still count while our menu or a dialog is open.
     CFRunLoopAddSource(CFRunLoopGetMain(), source, kCFRunLoopCommonModes);
+    delivered = silent = false;
     return true;
+}
+
+void Observer::Tap::stop()
+{
+    if (source != nullptr) {
+        CFRunLoopRemoveSource(CFRunLoopGetMain(), source, kCFRunLoopCommonModes);
+        CFRelease(source);
+        source = nullptr;
+    }
+    if (port != nullptr) {
+        CFMachPortInvalidate(port);
+        CFRelease(port);
+        port = nullptr;
+    }
 }
 
 void Observer::Tap::deliver(CGEventType type, CGEventRef event)
 {
-    // The system switches off a tap it finds slow or that the user's input overrode; the next
-    // gesture must still be seen.
+    // The system switches off a tap it finds slow, or on the user's request, and tells the tap
+    // so; it may be switched on again (CGEventTapEnable reference). The next gesture must count.
     if (type == kCGEventTapDisabledByTimeout || type == kCGEventTapDisabledByUserInput) {
         CGEventTapEnable(port, true);
         return;
     }
     if (type != kCGEventLeftMouseDown && type != kCGEventLeftMouseUp) return;
+    delivered = true;
+    silent = false;
     if (CGEventGetIntegerValueField(event, kCGEventTargetUnixProcessID) == ownProcess) return;
 
     const Event observed{CGEventGetFlags(event)};
@@ -105,9 +122,27 @@ std::shared_ptr<MonitorToken>
 Observer::addGlobalMonitorForEventsMatchingMask(std::uint64_t mask,
                                                 std::function<void(const Event&)> handler)
 {
-    if (tap_->port == nullptr && !tap_->start()) return nullptr;
     tap_->monitors.push_back({mask, std::move(handler)});
+    if (tap_->port == nullptr) tap_->start();
     return std::make_shared<Token>();
+}
+
+Clicks Observer::clicks() const
+{
+    if (tap_->port == nullptr) return Clicks::refused;
+    return tap_->silent ? Clicks::silent : Clicks::seen;
+}
+
+void Observer::retryTap()
+{
+    if (clicks() == Clicks::seen) return;
+    tap_->stop();
+    tap_->start();
+}
+
+void Observer::ownClickHappened()
+{
+    if (tap_->port != nullptr && !tap_->delivered) tap_->silent = true;
 }
 
 }  // namespace snaplark::platform::macos

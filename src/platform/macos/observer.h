@@ -8,6 +8,14 @@
 
 namespace snaplark::platform::macos {
 
+// Whether the left button of other applications reaches Snaplark, judged by what the event tap
+// does rather than by a permission check.
+enum class Clicks {
+    seen,     // the tap exists and has delivered, or has not yet been shown not to
+    refused,  // the system would not make the tap
+    silent,   // the tap exists but let one of our own clicks go by unseen
+};
+
 // The left button of every application, observed through one listen-only event tap on the main
 // run loop, so handlers run on the main thread in event order, also while a menu or a modal dialog
 // is open. Each event's flag word goes to the handlers as it is: Core Graphics and the gesture
@@ -20,11 +28,19 @@ public:
     Observer(const Observer&) = delete;
     Observer& operator=(const Observer&) = delete;
 
-    // Left-mouse-down and left-mouse-up masks are observed; the tap is made with the first monitor
-    // and nullptr comes back while the system refuses it.
+    // Left-mouse-down and left-mouse-up masks are observed. The monitor is kept even while the
+    // system refuses the tap, and is served once retryTap() gets one.
     std::shared_ptr<MonitorToken>
     addGlobalMonitorForEventsMatchingMask(std::uint64_t mask,
                                           std::function<void(const Event&)> handler) override;
+
+    Clicks clicks() const;
+    // Makes the tap anew when it was refused or is silent: a permission granted meanwhile applies
+    // only to a tap made after it.
+    void retryTap();
+    // Called when the user has just clicked Snaplark's own status item: the tap sees clicks on our
+    // own windows too, so one that has delivered nothing at all since it was made is not working.
+    void ownClickHappened();
 
     struct Tap;
 

@@ -2,8 +2,12 @@
 
 #include <ApplicationServices/ApplicationServices.h>
 
+#include "platform/macos/keyboard_map.h"
+
 namespace snaplark::platform::macos {
 namespace {
+
+constexpr VirtualKeyCode copyKey = 8, pasteKey = 9;
 
 class KeyEvent final : public KeyboardEvent {
 public:
@@ -28,12 +32,22 @@ CGEventTapLocation location(EventTap tap)
     return kCGHIDEventTap;
 }
 
+VirtualKeyCode layoutKey(VirtualKeyCode key)
+{
+    if (key == copyKey) return keyTyping(u'c', key);
+    if (key == pasteKey) return keyTyping(u'v', key);
+    return key;
+}
+
 }  // namespace
 
 std::unique_ptr<KeyboardEvent> Typist::createKeyboardEvent(VirtualKeyCode key, bool keyDown)
 {
     if (keyDown && beforeTyping_) beforeTyping_();
-    CGEventRef event = CGEventCreateKeyboardEvent(nullptr, key, keyDown);
+    if (keyDown) pressed_[key] = layoutKey(key);
+    const auto pressed = pressed_.find(key);
+    const VirtualKeyCode typed = pressed != pressed_.end() ? pressed->second : key;
+    CGEventRef event = CGEventCreateKeyboardEvent(nullptr, typed, keyDown);
     if (event == nullptr) return nullptr;
     return std::make_unique<KeyEvent>(event);
 }

@@ -77,14 +77,25 @@ public:
 
     bool setBool(bool value, std::string_view key) const
     {
+        return set(key, value ? kCFBooleanTrue : kCFBooleanFalse);
+    }
+
+    bool setString(const std::string& value, std::string_view key) const
+    {
+        const Owned cfValue = makeString(value);
+        return set(key, cfValue.get());
+    }
+
+private:
+    bool set(std::string_view key, CFPropertyListRef value) const
+    {
         const Owned cfKey = makeString(key);
-        CFPreferencesSetValue(cfKey.string(), value ? kCFBooleanTrue : kCFBooleanFalse,
-                              name_.string(), kCFPreferencesCurrentUser, kCFPreferencesAnyHost);
+        CFPreferencesSetValue(cfKey.string(), value, name_.string(), kCFPreferencesCurrentUser,
+                              kCFPreferencesAnyHost);
         return CFPreferencesSynchronize(name_.string(), kCFPreferencesCurrentUser,
                                         kCFPreferencesAnyHost) != 0;
     }
 
-private:
     Owned name_;
 };
 
@@ -158,6 +169,19 @@ UserDefaultsStore::~UserDefaultsStore() = default;
 std::unique_ptr<UserDefaults> UserDefaultsStore::open()
 {
     return std::make_unique<Defaults>(*state_);
+}
+
+std::string UserDefaultsStore::note(std::string_view key)
+{
+    const auto value = state_->current.value(key);
+    return value && std::holds_alternative<std::string>(*value) ? std::get<std::string>(*value)
+                                                                : std::string();
+}
+
+// A note that cannot be saved is written again at the next run; nothing more is lost.
+void UserDefaultsStore::setNote(std::string_view key, const std::string& value)
+{
+    state_->current.setString(value, key);
 }
 
 }  // namespace snaplark::platform::macos

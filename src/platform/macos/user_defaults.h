@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "platform/macos/permissions.h"
 #include "platform/user_defaults.h"
 
 namespace snaplark::platform::macos {
@@ -14,8 +15,8 @@ inline constexpr const char* defaultsDomain = "example.snaplark.Snaplark";
 inline constexpr const char* earlierDefaultsDomain = "com.snaplark.Snaplark";
 
 // Every handle shares the store's state: the choices that could not be saved, and the keys
-// already looked up in the earlier domain.
-class UserDefaultsStore final : public platform::UserDefaultsStore {
+// already looked up in the earlier domain. The same domain keeps the install notes.
+class UserDefaultsStore final : public platform::UserDefaultsStore, public InstallNotes {
 public:
     UserDefaultsStore();
     ~UserDefaultsStore() override;
@@ -23,6 +24,8 @@ public:
     UserDefaultsStore& operator=(const UserDefaultsStore&) = delete;
 
     std::unique_ptr<UserDefaults> open() override;
+    std::string note(std::string_view key) override;
+    void setNote(std::string_view key, const std::string& value) override;
 
     struct State;
 

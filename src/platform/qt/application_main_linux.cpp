@@ -24,6 +24,7 @@
 #include "platform/qt/own_window_rects.h"
 #include "platform/qt/process_entry.h"
 #include "platform/qt/qt_services.h"
+#include "platform/qt/qt_user_defaults.h"
 #include "platform/x11/x11_desktop.h"
 
 // The resources live in a static library, where nothing would otherwise pull them in.
@@ -239,6 +240,8 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
     ClassRegistry classes;
     qt::QtServices services(desktop->eventMonitors(), desktop->keyboard(), classes);
     services.setKeyboardWords(KeyboardWords::control);
+    qt::SettingsFileStore settingsFile;
+    services.setUserDefaultsStore(&settingsFile);
     services.setMenuShownHandler([desktop](bool shown) { desktop->setMenuOpen(shown); });
     qt::Autostart autostart(QStringLiteral("example.snaplark.Snaplark.desktop"));
     services.setAutostart(&autostart);

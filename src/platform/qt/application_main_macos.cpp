@@ -12,10 +12,10 @@
 #include <iostream>
 
 #include "platform/application_main.h"
-#include "platform/macos/accessibility.h"
 #include "platform/macos/activation_policy.h"
 #include "platform/macos/login_item.h"
 #include "platform/macos/observer.h"
+#include "platform/macos/permissions.h"
 #include "platform/macos/typist.h"
 #include "platform/macos/user_defaults.h"
 #include "platform/package_version.h"
@@ -71,11 +71,6 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
         return qt::exitFailure;
     }
 
-    if (!macos::askForAccessibility()) {
-        std::cerr << "snaplark: allow Snaplark under System Settings, Privacy & Security, "
-                     "Accessibility; until then nothing is typed\n";
-    }
-
     macos::Observer observer(::getpid());
     macos::Typist typist;
     ClassRegistry classes;
@@ -83,28 +78,52 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
     // and read the global domain behind it; the switches belong in the bundle identifier's.
     macos::UserDefaultsStore userDefaults;
     qt::QtServices services(observer, typist, classes);
+    services.setInMenuBar(true);
     services.setActivationPolicyHook(macos::setApplicationActivationPolicy);
     services.setUserDefaultsStore(&userDefaults);
-    macos::LoginItem loginItem(
-        (QDir::homePath() + QStringLiteral("/Library/LaunchAgents/example.snaplark.Snaplark.plist"))
-            .toStdString(),
-        QCoreApplication::applicationFilePath().toStdString());
-    qt::Autostart autostart([&loginItem] { return loginItem.enabled(); },
-                            [&loginItem](bool enabled) { return loginItem.setEnabled(enabled); });
+
+    // What stops the gestures, and a login item that waits for the user's approval, go to the
+    // status item's tool tip; while either lasts, it is looked at again every few seconds.
+    std::string permissionLine, loginLine;
+    QTimer recheckTimer;
+    recheckTimer.setInterval(5000);
+    const auto showLines = [&] {
+        const std::string both =
+            permissionLine + (permissionLine.empty() || loginLine.empty() ? "" : "\n") + loginLine;
+        services.showNotice(QString::fromStdString(both));
+        if (both.empty())
+            recheckTimer.stop();
+        else if (!recheckTimer.isActive())
+            recheckTimer.start();
+    };
+
+    macos::LoginItem loginItem;
+    qt::Autostart autostart([&] { return loginItem.enabled(); },
+                            [&](bool enabled) {
+                                const bool done = loginItem.setEnabled(enabled);
+                                loginLine = enabled && loginItem.awaitingApproval()
+                                                ? "Snaplark starts at login once you allow it "
+                                                  "under System Settings, General, Login Items"
+                                                : "";
+                                showLines();
+                                return done;
+                            });
     services.setAutostart(&autostart);
     module.registerClasses(classes, services.platform());
     auto delegate = module.makeDelegate(services.platform());
     services.setDelegate(delegate.get());
 
-    // Snaplark types without asking first (the system prompted at start), but a user who said no
-    // should learn why nothing happens: the tool tip says which pane of System Settings to open,
-    // and the How-to-use dialog, which names it too, opens once per run. A grant clears the line.
-    macos::PermissionNotice permissionNotice;
-    const auto tell = [&](macos::Permissions now) {
-        const auto notice = permissionNotice.update(now);
+    // Snaplark does not wait for its permissions, but a user whose gestures do nothing should
+    // learn why, where they look; the How-to-use dialog names the panes too, once per install.
+    macos::PermissionNotice permissionNotice(
+        userDefaults, std::string(packageShortVersion) + " (build " + packageBuildVersion + ")");
+    const auto judge = [&] {
+        const auto notice = permissionNotice.update({macos::typingAllowed(), observer.clicks()});
         if (!notice) return;
-        services.showNotice(QString::fromStdString(notice->toolTip));
+        permissionLine = notice->toolTip;
+        showLines();
         if (!notice->toolTip.empty()) std::cerr << "snaplark: " << notice->toolTip << '\n';
+        if (notice->askSystem) macos::askToAllowTyping();
         // Not inside the event tap's callback: the dialog runs a loop of its own.
         if (notice->showHelp) {
             QTimer::singleShot(0, [&services] {
@@ -112,7 +131,29 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
             });
         }
     };
-    typist.setBeforeTyping([&tell] { tell(macos::currentPermissions()); });
+    // A grant given while Snaplark runs takes effect at the next look, without a restart.
+    const auto recheck = [&] {
+        observer.retryTap();
+        judge();
+        if (!loginLine.empty() && !loginItem.awaitingApproval()) {
+            loginLine.clear();
+            showLines();
+        }
+    };
+    QObject::connect(&recheckTimer, &QTimer::timeout, recheck);
+    // Active: NSApplicationDidBecomeActiveNotification, as Qt reports it; the user may come back
+    // from System Settings.
+    QObject::connect(&application, &QGuiApplication::applicationStateChanged,
+                     [&](Qt::ApplicationState state) {
+                         if (state == Qt::ApplicationActive) recheck();
+                     });
+    typist.setBeforeTyping(judge);
+    // The click that opened our status menu went through the tap, if the tap works at all.
+    services.setMenuShownHandler([&](bool shown) {
+        if (shown) return;
+        observer.ownClickHappened();
+        judge();
+    });
 
     const auto terminationSignals =
         qt::onTerminationSignal([&services] { services.terminate(nullptr); });
@@ -120,9 +161,7 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
     QTimer::singleShot(0, [&] {
         delegate->applicationDidFinishLaunching();
         services.showStatusItems();
-        // Without Input Monitoring no click would ever arrive to be a gesture, so this is judged
-        // now; typing is judged at the first gesture, after the system's own prompt.
-        tell({true, macos::currentPermissions().listening});
+        judge();
     });
     const int status = QApplication::exec();
     services.setDelegate(nullptr);

@@ -158,14 +158,6 @@ private:
 
 }  // namespace
 
-// A status item with a menu shows it on a click, as a menu-bar item does; the middle button is the
-// one left to deliver the button's own action. The macOS menu bar opens the menu by itself.
-#ifdef Q_OS_MACOS
-constexpr bool showsMenuOnTrigger = false;
-#else
-constexpr bool showsMenuOnTrigger = true;
-#endif
-
 class QtStatusItem final : public StatusItem {
 public:
     explicit QtStatusItem(QtServices& services) : services_(services), button_(tray_)
@@ -174,7 +166,9 @@ public:
         QObject::connect(
             &tray_, &QSystemTrayIcon::activated,
             [this, &services](QSystemTrayIcon::ActivationReason reason) {
-                if (reason == QSystemTrayIcon::Trigger && menu_ && showsMenuOnTrigger) {
+                // A status item with a menu shows it on a click, as a menu-bar item does; the
+                // middle button is the one left to deliver the button's own action.
+                if (reason == QSystemTrayIcon::Trigger && menu_ && !services.inMenuBar()) {
                     menu_->menu()->popup(QCursor::pos());
                 } else if (reason == QSystemTrayIcon::MiddleClick && button_.action()) {
                     services.sendAction(*button_.action(), button_.target(), &button_);
@@ -272,10 +266,8 @@ std::shared_ptr<Image> QtServices::imageNamed(std::string_view name)
     const QString path = QStringLiteral(":/snaplark/") + qtString(name) + QStringLiteral(".svg");
     if (!QFile::exists(path)) return nullptr;
     QIcon icon(path);
-#ifdef Q_OS_MACOS
     // A template image: the menu bar draws it in its own colours, light or dark.
-    icon.setIsMask(true);
-#endif
+    if (inMenuBar_) icon.setIsMask(true);
     return std::make_shared<QtImage>(icon);
 }
 
@@ -311,6 +303,11 @@ std::shared_ptr<Timer> QtServices::scheduledTimer(double intervalSeconds, Respon
 
 // Qt timers also fire inside menus and modal dialogs, so every mode is already the common one.
 void QtServices::addTimer(const std::shared_ptr<Timer>& /*timer*/, RunLoopMode /*mode*/) {}
+
+std::unique_ptr<UserDefaults> QtServices::open()
+{
+    return userDefaultsStore_->open();
+}
 
 std::unique_ptr<Alert> QtServices::makeAlert()
 {

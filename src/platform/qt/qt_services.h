@@ -55,8 +55,12 @@ public:
     void sendAction(Selector action, Responder* target, Object* sender);
 
     void setKeyboardWords(KeyboardWords words) { keyboardWords_ = words; }
-    // Where the windowing system has a settings store of its own, the agent's settings live there.
+    // Where the agent's settings live; set before the delegate starts.
     void setUserDefaultsStore(UserDefaultsStore* store) { userDefaultsStore_ = store; }
+    // The status items sit in a menu bar (macOS) that opens their menus by itself and draws their
+    // pictures as templates, in its own colours.
+    void setInMenuBar(bool inMenuBar) { inMenuBar_ = inMenuBar; }
+    bool inMenuBar() const { return inMenuBar_; }
     // Where the desktop starts programs at login; without one the preferences window offers none.
     void setAutostart(Autostart* autostart) { autostart_ = autostart; }
     Autostart* autostart() const { return autostart_; }
@@ -95,6 +99,7 @@ private:
     std::function<void(bool)> menuShown_;
     std::function<void(ActivationPolicy)> activationPolicyHook_;
     bool terminating_ = false;
+    bool inMenuBar_ = false;
     QString notice_;
     InfoDictionary info_;
     std::vector<std::weak_ptr<QtStatusItem>> statusItems_;

@@ -1,16 +1,15 @@
+#include "platform/qt/qt_user_defaults.h"
+
+#include <sys/inotify.h>
+#include <unistd.h>
+
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
-#ifdef Q_OS_LINUX
-#include <sys/inotify.h>
-#include <unistd.h>
-#endif
 #include <iostream>
 #include <map>
 #include <string>
-
-#include "platform/qt/qt_services.h"
 
 namespace snaplark::platform::qt {
 namespace {
@@ -41,7 +40,6 @@ const char* problemOf(QSettings::Status status)
                                             : "cannot be read";
 }
 
-#ifdef Q_OS_LINUX
 // Says whether anything in the settings folder changed since the last look, without waiting: a
 // gesture reads the settings, and reading the file anew each time costs more than the rest of
 // the gesture. Without a watch (no folder yet), every look says "changed".
@@ -83,13 +81,6 @@ private:
     int fd_ = -1;
     int wd_ = -1;
 };
-#else
-// Elsewhere the file is read anew for every look.
-class FolderWatch {
-public:
-    bool changedSince(const QString& /*folder*/) { return true; }
-};
-#endif
 
 struct SettingsSnapshot {
     bool valid = false;
@@ -227,9 +218,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<UserDefaults> QtServices::open()
+std::unique_ptr<UserDefaults> SettingsFileStore::open()
 {
-    if (userDefaultsStore_ != nullptr) return userDefaultsStore_->open();
     return std::make_unique<QtUserDefaults>();
 }
 

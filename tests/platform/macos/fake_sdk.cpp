@@ -3,97 +3,73 @@
 #include <objc/runtime.h>
 
 #include <deque>
-#include <sstream>
-#include <type_traits>
 
 snaplark::fake_sdk::World snaplark::fake_sdk::world;
 using snaplark::fake_sdk::world;
 
 // Every opaque type of the SDK is this one object, cast to the SDK's pointer type at the border.
 struct FakeObject {
-    std::string label;
-    CGEventFlags flags = 0;
+    CFTypeID type = 0;  // a property list value's: one of the IDs below
+    std::string text{};
+    bool boolean = false;
+    CGKeyCode key = 0;  // a key event's
+    bool down = false;
+    CGEventFlags flags = 0;  // a key or mouse event's
     std::int64_t target = 0;
-    std::int64_t source = 0;
     CGEventTapCallBack callback = nullptr;  // a tap's
     void* userInfo = nullptr;
-    CFTypeID type = 0;  // a property list value's: one of the IDs below
+    bool enabled = true;
+    FakeObject* port = nullptr;  // a run-loop source's tap
+    bool onMainRunLoop = false;  // a tap's, through its source
 };
 enum : CFTypeID { booleanType = 1, numberType, stringType };
-struct CFDictionaryKeyCallBacks {};
-struct CFDictionaryValueCallBacks {};
+struct UCKeyboardLayout {};
 
 namespace {
 
 std::deque<FakeObject> objects;
-std::map<std::string, FakeObject> named;  // constants, classes and selectors: never released
+std::deque<FakeObject> constants;  // never released
 
 template <typename Sdk = FakeObject*> Sdk cast(const void* object)
 {
     return reinterpret_cast<Sdk>(const_cast<void*>(object));
 }
 
-template <typename Sdk> Sdk make(const std::string& kind)
+template <typename Sdk> Sdk make(FakeObject object = {})
 {
-    objects.push_back({kind + std::to_string(++world.made[kind])});
+    objects.push_back(std::move(object));
     world.live.insert(&objects.back());
     return cast<Sdk>(&objects.back());
 }
 
-template <typename Sdk> Sdk constant(const std::string& name)
+template <typename Sdk> Sdk constant(FakeObject object = {})
 {
-    return cast<Sdk>(&named.try_emplace(name, FakeObject{name}).first->second);
+    constants.push_back(std::move(object));
+    return cast<Sdk>(&constants.back());
 }
 
-// Pointers by their labels, flag words and masks in hex, everything else as C++ prints it.
-template <typename T> std::string text(T value)
+const std::string& text(CFStringRef string)
 {
-    std::ostringstream out;
-    if constexpr (std::is_pointer_v<T>)
-        out << (value ? cast(value)->label : "NULL");
-    else if constexpr (std::is_same_v<T, std::uint64_t>)
-        out << "0x" << std::hex << value;
-    else
-        out << std::boolalpha << value;
-    return out.str();
-}
-
-// Writes down "function(arguments...)"; the caller may add " = result".
-template <typename... Args> std::string& record(const char* function, Args... arguments)
-{
-    std::string line;
-    ((line += (line.empty() ? "" : ", ") + text(arguments)), ...);
-    return world.calls += (world.calls.empty() ? "" : "; ") + (function + ("(" + line + ")"));
-}
-
-template <typename Result, typename... Args>
-Result answer(Result result, const char* function, Args... arguments)
-{
-    record(function, arguments...) += " = " + text(result);
-    return result;
+    return cast(string)->text;
 }
 
 }  // namespace
 
 const CFAllocatorRef kCFAllocatorDefault = nullptr;
-const CFBooleanRef kCFBooleanTrue = constant<CFBooleanRef>("kCFBooleanTrue");
-const CFBooleanRef kCFBooleanFalse = constant<CFBooleanRef>("kCFBooleanFalse");
-const CFStringRef kCFPreferencesCurrentUser = constant<CFStringRef>("kCFPreferencesCurrentUser");
-const CFStringRef kCFPreferencesAnyHost = constant<CFStringRef>("kCFPreferencesAnyHost");
-const CFRunLoopMode kCFRunLoopCommonModes = constant<CFStringRef>("kCFRunLoopCommonModes");
-CFStringRef kAXTrustedCheckOptionPrompt = constant<CFStringRef>("kAXTrustedCheckOptionPrompt");
-const CFDictionaryKeyCallBacks kCFTypeDictionaryKeyCallBacks{};
-const CFDictionaryValueCallBacks kCFTypeDictionaryValueCallBacks{};
+const CFBooleanRef kCFBooleanTrue = constant<CFBooleanRef>({booleanType, "", true});
+const CFBooleanRef kCFBooleanFalse = constant<CFBooleanRef>({booleanType, "", false});
+const CFStringRef kCFPreferencesCurrentUser = constant<CFStringRef>({stringType, "user"});
+const CFStringRef kCFPreferencesAnyHost = constant<CFStringRef>({stringType, "any host"});
+const CFRunLoopMode kCFRunLoopCommonModes = constant<CFStringRef>({stringType, "common"});
+const CFStringRef kTISPropertyUnicodeKeyLayoutData = constant<CFStringRef>({stringType, "uchr"});
 
 void CFRelease(CFTypeRef cf)
 {
-    record("CFRelease", cf);
     world.live.erase(cf);
 }
 
 CFTypeID CFGetTypeID(CFTypeRef cf)
 {
-    if (cf == kCFBooleanTrue || cf == kCFBooleanFalse) return booleanType;
     return cast(cf)->type;
 }
 CFTypeID CFBooleanGetTypeID(void)
@@ -111,111 +87,114 @@ CFTypeID CFStringGetTypeID(void)
 
 Boolean CFBooleanGetValue(CFBooleanRef boolean)
 {
-    return boolean == kCFBooleanTrue;
+    return cast(boolean)->boolean;
 }
 
-Boolean CFNumberGetValue(CFNumberRef number, CFNumberType type, void* value)
+Boolean CFNumberGetValue(CFNumberRef, CFNumberType, void*)
 {
-    if (type != kCFNumberSInt64Type) return false;
-    *static_cast<SInt64*>(value) = static_cast<SInt64>(cast(number)->flags);
-    return true;
+    return false;
 }
 
-// A string is labelled with its text, so that the trail reads as the calls were written.
 CFStringRef CFStringCreateWithBytes(CFAllocatorRef, const UInt8* bytes, CFIndex numBytes,
                                     CFStringEncoding encoding, Boolean)
 {
     if (encoding != kCFStringEncodingUTF8) return nullptr;
-    auto string = make<CFStringRef>("string");
-    cast(string)->label.assign(reinterpret_cast<const char*>(bytes), numBytes);
-    cast(string)->type = stringType;
-    return string;
+    return make<CFStringRef>(
+        {stringType, std::string(reinterpret_cast<const char*>(bytes), numBytes)});
 }
 
 Boolean CFStringGetCString(CFStringRef string, char* buffer, CFIndex size, CFStringEncoding)
 {
-    const std::string& text = cast(string)->label;
-    if (static_cast<CFIndex>(text.size()) >= size) return false;
-    text.copy(buffer, text.size());
-    buffer[text.size()] = '\0';
+    if (static_cast<CFIndex>(text(string).size()) >= size) return false;
+    text(string).copy(buffer, text(string).size());
+    buffer[text(string).size()] = '\0';
     return true;
 }
 
-// Only the current user's domains on any host are kept; another domain answers nothing.
+// Only the current user's domains on any host are kept. A value is copied for the caller.
 CFPropertyListRef CFPreferencesCopyValue(CFStringRef key, CFStringRef domain, CFStringRef user,
                                          CFStringRef host)
 {
-    CFPropertyListRef result = nullptr;
-    const auto& values = world.preferences[cast(domain)->label];
-    if (auto found = values.find(cast(key)->label); found != values.end() &&
-                                                    user == kCFPreferencesCurrentUser &&
-                                                    host == kCFPreferencesAnyHost) {
-        result = found->second ? kCFBooleanTrue : kCFBooleanFalse;
-    }
-    return answer(result, "CFPreferencesCopyValue", key, domain, user, host);
+    if (user != kCFPreferencesCurrentUser || host != kCFPreferencesAnyHost) return nullptr;
+    const auto& values = world.preferences[text(domain)];
+    const auto found = values.find(text(key));
+    if (found == values.end()) return nullptr;
+    if (const bool* value = std::get_if<bool>(&found->second))
+        return *value ? kCFBooleanTrue : kCFBooleanFalse;
+    return make<CFStringRef>({stringType, std::get<std::string>(found->second)});
 }
 
 void CFPreferencesSetValue(CFStringRef key, CFPropertyListRef value, CFStringRef domain,
                            CFStringRef user, CFStringRef host)
 {
-    record("CFPreferencesSetValue", key, value, domain, user, host);
-    if (!world.preferencesRefused && user == kCFPreferencesCurrentUser &&
-        host == kCFPreferencesAnyHost)
-        world.preferences[cast(domain)->label][cast(key)->label] = value == kCFBooleanTrue;
+    if (world.preferencesRefused || user != kCFPreferencesCurrentUser ||
+        host != kCFPreferencesAnyHost)
+        return;
+    auto& stored = world.preferences[text(domain)][text(key)];
+    if (CFGetTypeID(value) == booleanType)
+        stored = cast(value)->boolean;
+    else
+        stored = cast(value)->text;
 }
 
-Boolean CFPreferencesSynchronize(CFStringRef domain, CFStringRef user, CFStringRef host)
+Boolean CFPreferencesSynchronize(CFStringRef, CFStringRef, CFStringRef)
 {
-    return answer(!world.preferencesRefused, "CFPreferencesSynchronize", domain, user, host);
+    return !world.preferencesRefused;
 }
 
-CFDictionaryRef CFDictionaryCreate(CFAllocatorRef allocator, const void** keys, const void** values,
-                                   CFIndex count, const CFDictionaryKeyCallBacks*,
-                                   const CFDictionaryValueCallBacks*)
+const UInt8* CFDataGetBytePtr(CFDataRef)
 {
-    return answer(make<CFDictionaryRef>("dictionary"), "CFDictionaryCreate", allocator, count,
-                  keys[0], values[0]);
+    return reinterpret_cast<const UInt8*>(&*world.layout);
 }
 
-CFRunLoopSourceRef CFMachPortCreateRunLoopSource(CFAllocatorRef allocator, CFMachPortRef port,
-                                                 CFIndex order)
+CFRunLoopSourceRef CFMachPortCreateRunLoopSource(CFAllocatorRef, CFMachPortRef port, CFIndex)
 {
-    return answer(make<CFRunLoopSourceRef>("source"), "CFMachPortCreateRunLoopSource", allocator,
-                  port, order);
+    FakeObject source;
+    source.port = cast(port);
+    return make<CFRunLoopSourceRef>(source);
 }
 
 void CFMachPortInvalidate(CFMachPortRef port)
 {
-    record("CFMachPortInvalidate", port);
+    cast(port)->callback = nullptr;
 }
 
 CFRunLoopRef CFRunLoopGetMain(void)
 {
-    return constant<CFRunLoopRef>("main");
+    static const auto main = constant<CFRunLoopRef>();
+    return main;
 }
 
 void CFRunLoopAddSource(CFRunLoopRef rl, CFRunLoopSourceRef source, CFRunLoopMode mode)
 {
-    record("CFRunLoopAddSource", rl, source, mode);
+    cast(source)->port->onMainRunLoop = rl == CFRunLoopGetMain() && mode == kCFRunLoopCommonModes;
 }
 
-void CFRunLoopRemoveSource(CFRunLoopRef rl, CFRunLoopSourceRef source, CFRunLoopMode mode)
+void CFRunLoopRemoveSource(CFRunLoopRef, CFRunLoopSourceRef source, CFRunLoopMode)
 {
-    record("CFRunLoopRemoveSource", rl, source, mode);
+    cast(source)->port->onMainRunLoop = false;
 }
 
-CFMachPortRef CGEventTapCreate(CGEventTapLocation tap, CGEventTapPlacement place,
+// Only a listen-only tap of the left button at the annotated session level is modelled; any other
+// is refused, like one the system does not permit.
+CFMachPortRef CGEventTapCreate(CGEventTapLocation tap, CGEventTapPlacement,
                                CGEventTapOptions options, CGEventMask eventsOfInterest,
                                CGEventTapCallBack callback, void* userInfo)
 {
-    auto port = world.tapRefused ? nullptr : make<CFMachPortRef>("tap");
-    if (port != nullptr) *cast(port) = {cast(port)->label, 0, 0, 0, callback, userInfo};
-    return answer(port, "CGEventTapCreate", tap, place, options, eventsOfInterest);
+    const CGEventMask left =
+        CGEventMaskBit(kCGEventLeftMouseDown) | CGEventMaskBit(kCGEventLeftMouseUp);
+    if (world.tapRefused || tap != kCGAnnotatedSessionEventTap ||
+        options != kCGEventTapOptionListenOnly || eventsOfInterest != left)
+        return nullptr;
+    FakeObject port;
+    port.callback = callback;
+    port.userInfo = userInfo;
+    return make<CFMachPortRef>(port);
 }
 
 void CGEventTapEnable(CFMachPortRef tap, bool enable)
 {
-    record("CGEventTapEnable", tap, enable);
+    cast(tap)->enabled = enable;
 }
 
 CGEventFlags CGEventGetFlags(CGEventRef event)
@@ -225,81 +204,103 @@ CGEventFlags CGEventGetFlags(CGEventRef event)
 
 int64_t CGEventGetIntegerValueField(CGEventRef event, CGEventField field)
 {
-    return field == kCGEventTargetUnixProcessID ? cast(event)->target : cast(event)->source;
+    return field == kCGEventTargetUnixProcessID ? cast(event)->target : 0;
 }
 
-CGEventRef CGEventCreateKeyboardEvent(CGEventSourceRef source, CGKeyCode virtualKey, bool keyDown)
+CGEventRef CGEventCreateKeyboardEvent(CGEventSourceRef, CGKeyCode virtualKey, bool keyDown)
 {
-    return answer(world.keyEventsRefused ? nullptr : make<CGEventRef>("event"),
-                  "CGEventCreateKeyboardEvent", source, virtualKey, keyDown);
+    FakeObject event;
+    event.key = virtualKey;
+    event.down = keyDown;
+    return make<CGEventRef>(event);
 }
 
 void CGEventSetFlags(CGEventRef event, CGEventFlags flags)
 {
-    record("CGEventSetFlags", event, flags);
+    cast(event)->flags = flags;
 }
 
 void CGEventPost(CGEventTapLocation tap, CGEventRef event)
 {
-    record("CGEventPost", tap, event);
+    if (tap == kCGHIDEventTap)
+        world.typed.push_back({cast(event)->key, cast(event)->down, cast(event)->flags});
 }
 
-Boolean AXIsProcessTrusted(void)
+bool CGPreflightPostEventAccess(void)
 {
-    return answer(world.trusted, "AXIsProcessTrusted");
+    return world.typingAllowed;
 }
 
-Boolean AXIsProcessTrustedWithOptions(CFDictionaryRef options)
+bool CGRequestPostEventAccess(void)
 {
-    return answer(world.trusted, "AXIsProcessTrustedWithOptions", options);
+    return world.typingAllowed;
 }
 
-bool CGPreflightListenEventAccess(void)
+TISInputSourceRef TISCopyCurrentKeyboardLayoutInputSource(void)
 {
-    return answer(world.listening, "CGPreflightListenEventAccess");
+    return make<TISInputSourceRef>();
 }
 
-Class objc_getClass(const char* name)
+void* TISGetInputSourceProperty(TISInputSourceRef, CFStringRef propertyKey)
 {
-    return world.missingClasses.contains(name) ? nullptr : constant<Class>(name);
+    static const auto data = constant<void*>();
+    return propertyKey == kTISPropertyUnicodeKeyLayoutData && world.layout ? data : nullptr;
 }
 
-SEL sel_registerName(const char* str)
+UInt8 LMGetKbdType(void)
 {
-    return constant<SEL>(str);
+    return 40;  // an ANSI keyboard's
 }
 
-void snaplark::fake_sdk::send(CGEventType type, CGEventFlags flags, std::int64_t target,
-                              std::int64_t source)
+OSStatus UCKeyTranslate(const UCKeyboardLayout* keyLayoutPtr, UInt16 virtualKeyCode, UInt16,
+                        UInt32 modifierKeyState, UInt32, OptionBits, UInt32*, UniCharCount,
+                        UniCharCount* actualStringLength, UniChar unicodeString[])
 {
-    FakeObject event{"event", flags, target, source};
+    const auto& layout = *reinterpret_cast<const snaplark::fake_sdk::Layout*>(keyLayoutPtr);
+    const auto& keys = modifierKeyState == ((cmdKey >> 8) & 0xFF) ? layout.withCommand
+                       : modifierKeyState == 0                    ? layout.plain
+                                                                  : decltype(layout.plain){};
+    const auto found = keys.find(virtualKeyCode);
+    *actualStringLength = found != keys.end() ? 1 : 0;
+    if (found != keys.end()) unicodeString[0] = found->second;
+    return noErr;
+}
+
+Class objc_getClass(const char*)
+{
+    return nullptr;
+}
+
+SEL sel_registerName(const char*)
+{
+    return nullptr;
+}
+
+void snaplark::fake_sdk::click(CGEventType type, CGEventFlags flags, std::int64_t target)
+{
+    FakeObject event;
+    event.flags = flags;
+    event.target = target;
     for (const void* object : std::set(world.live)) {
-        if (FakeObject* tap = cast(object); tap->callback != nullptr)
+        FakeObject* tap = cast(object);
+        if (tap->callback != nullptr && tap->enabled && tap->onMainRunLoop && !world.tapSilent)
             tap->callback(nullptr, type, cast<CGEventRef>(&event), tap->userInfo);
     }
 }
 
-void snaplark::fake_sdk::note(const char* what, CGEventFlags flags)
+void snaplark::fake_sdk::switchTapsOff(CGEventType why)
 {
-    record(what, flags);
+    for (const void* object : std::set(world.live)) {
+        FakeObject* tap = cast(object);
+        if (tap->callback == nullptr) continue;
+        tap->enabled = false;
+        tap->callback(nullptr, why, nullptr, tap->userInfo);
+    }
 }
 
-// objc_msgSend, as fake_objc_send.cpp defines it: "[receiver selector:argument]".
-extern "C" void* receiveMessage(void* receiver, void* selector, long argument)
+// objc_msgSend, as fake_objc_send.cpp defines it: the login item and the activation policy are
+// left to a Mac, so every message answers nil.
+extern "C" void* receiveMessage(void*, void*, long)
 {
-    std::string message = text(receiver) + " " + text(selector);
-    if (message.ends_with(':')) message += std::to_string(argument);
-    world.calls += (world.calls.empty() ? "[" : "; [") + message + "]";
-    if (message.ends_with("mainAppService")) return constant<void*>("mainApp");
-    if (message.ends_with(" status")) return reinterpret_cast<void*>(world.loginItemStatus);
-    if (message.ends_with("AndReturnError:0")) {
-        if (world.loginItemRefused) return nullptr;
-        // Awaiting the user's approval stays so until the user acts in System Settings.
-        if (message.find(" unregister") != std::string::npos)
-            world.loginItemStatus = 0;
-        else if (world.loginItemStatus == 0)
-            world.loginItemStatus = 1;
-        return reinterpret_cast<void*>(1);
-    }
     return nullptr;
 }

@@ -1,38 +1,51 @@
 #pragma once
 
-// The recording fake behind the test-only SDK headers: every call the macOS input makes that
-// changes something is written down as one line, in C notation, for the tests to compare.
+// The fake behind the test-only SDK headers: a small model of what macOS does with Snaplark's
+// calls (taps that deliver or not, events typed, a keyboard layout, the user defaults), for the
+// tests to set up and look at. It agrees with the code by construction; only
+// Apple's documentation says macOS behaves so.
 
-#include <ApplicationServices/ApplicationServices.h>
+#include <Carbon/Carbon.h>
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
+#include <variant>
+#include <vector>
 
 namespace snaplark::fake_sdk {
 
+struct KeyPress {
+    CGKeyCode key;
+    bool down;
+    CGEventFlags flags;
+    bool operator==(const KeyPress&) const = default;
+};
+
+// What each key types, without modifiers and with Command held.
+struct Layout {
+    std::map<CGKeyCode, char16_t> plain, withCommand;
+};
+
 struct World {
-    bool keyEventsRefused = false;
-    bool tapRefused = false;     // as without the permission taps need
-    bool trusted = false;        // the Accessibility permission
-    bool listening = true;       // the Input Monitoring permission
-    std::string calls;           // "function(arguments) = result", separated by "; "
-    std::set<const void*> live;  // objects created for the caller and not released yet
-    std::map<std::string, int> made;
+    std::set<const void*> live;    // objects made for the caller and not released yet
+    bool tapRefused = false;       // as without the permission taps need
+    bool tapSilent = false;        // a tap is made, but no event reaches it
+    bool typingAllowed = true;     // what CGPreflightPostEventAccess answers
+    std::vector<KeyPress> typed;   // posted at the HID level
+    std::optional<Layout> layout;  // none: the layout has no Unicode data
     // The user defaults: domain, key, value.
-    std::map<std::string, std::map<std::string, bool>> preferences;
-    bool preferencesRefused = false;       // writing fails, as on a full or locked disk
-    std::set<std::string> missingClasses;  // Objective-C classes this system does not have
-    long loginItemStatus = 0;              // SMAppServiceStatus of the main app
-    bool loginItemRefused = false;         // registering and unregistering fail
+    std::map<std::string, std::map<std::string, std::variant<bool, std::string>>> preferences;
+    bool preferencesRefused = false;  // writing fails, as on a full or locked disk
 };
 // A test starts afresh with `world = {}`.
 extern World world;
 
-// The window server passes an event, or the news that it switched the taps off, to every tap.
-void send(CGEventType type, CGEventFlags flags, std::int64_t target, std::int64_t source = 1);
-// Writes "what(flags)" into the calls.
-void note(const char* what, CGEventFlags flags);
+// The window server passes a left-button event to every working tap.
+void click(CGEventType type, CGEventFlags flags, std::int64_t target);
+// The window server switches every tap off and tells it why.
+void switchTapsOff(CGEventType why);
 
 }  // namespace snaplark::fake_sdk

@@ -1,7 +1,7 @@
 // Test-only stand-in for the part of ApplicationServices (Core Foundation, Core Graphics' event
-// services, the accessibility trust check) that Snaplark's macOS input calls, declared as Apple's
+// services and their permission checks) that Snaplark's macOS input calls, declared as Apple's
 // API reference declares it, with the enumerations' underlying types, so that a constant of the
-// wrong kind does not compile here either. The recording fake in ../../fake_sdk.cpp implements it.
+// wrong kind does not compile here either. The fake in ../../fake_sdk.cpp implements it.
 #pragma once
 
 #include <stdint.h>
@@ -22,14 +22,11 @@ enum : CFNumberType { kCFNumberSInt64Type = 4 };
 typedef const struct __CFAllocator* CFAllocatorRef;
 typedef const struct __CFString* CFStringRef;
 typedef const struct __CFBoolean* CFBooleanRef;
-typedef const struct __CFDictionary* CFDictionaryRef;
+typedef const struct __CFData* CFDataRef;
 typedef struct __CFMachPort* CFMachPortRef;
 typedef struct __CFRunLoop* CFRunLoopRef;
 typedef struct __CFRunLoopSource* CFRunLoopSourceRef;
 typedef CFStringRef CFRunLoopMode;
-// Structures of callbacks in the SDK; only their addresses are used here.
-typedef struct CFDictionaryKeyCallBacks CFDictionaryKeyCallBacks;
-typedef struct CFDictionaryValueCallBacks CFDictionaryValueCallBacks;
 
 extern const CFAllocatorRef kCFAllocatorDefault;
 extern const CFBooleanRef kCFBooleanTrue;
@@ -37,9 +34,6 @@ extern const CFBooleanRef kCFBooleanFalse;
 extern const CFStringRef kCFPreferencesCurrentUser;
 extern const CFStringRef kCFPreferencesAnyHost;
 extern const CFRunLoopMode kCFRunLoopCommonModes;
-extern const CFDictionaryKeyCallBacks kCFTypeDictionaryKeyCallBacks;
-extern const CFDictionaryValueCallBacks kCFTypeDictionaryValueCallBacks;
-extern CFStringRef kAXTrustedCheckOptionPrompt;
 
 void CFRelease(CFTypeRef cf);
 CFTypeID CFGetTypeID(CFTypeRef cf);
@@ -50,6 +44,7 @@ Boolean CFBooleanGetValue(CFBooleanRef boolean);
 Boolean CFNumberGetValue(CFNumberRef number, CFNumberType theType, void* valuePtr);
 CFStringRef CFStringCreateWithBytes(CFAllocatorRef alloc, const UInt8* bytes, CFIndex numBytes,
                                     CFStringEncoding encoding, Boolean isExternalRepresentation);
+const UInt8* CFDataGetBytePtr(CFDataRef theData);
 Boolean CFStringGetCString(CFStringRef theString, char* buffer, CFIndex bufferSize,
                            CFStringEncoding encoding);
 
@@ -59,18 +54,12 @@ void CFPreferencesSetValue(CFStringRef key, CFPropertyListRef value, CFStringRef
                            CFStringRef userName, CFStringRef hostName);
 Boolean CFPreferencesSynchronize(CFStringRef applicationID, CFStringRef userName,
                                  CFStringRef hostName);
-CFDictionaryRef CFDictionaryCreate(CFAllocatorRef allocator, const void** keys, const void** values,
-                                   CFIndex numValues, const CFDictionaryKeyCallBacks* keyCallBacks,
-                                   const CFDictionaryValueCallBacks* valueCallBacks);
 CFRunLoopSourceRef CFMachPortCreateRunLoopSource(CFAllocatorRef allocator, CFMachPortRef port,
                                                  CFIndex order);
 void CFMachPortInvalidate(CFMachPortRef port);
 CFRunLoopRef CFRunLoopGetMain(void);
 void CFRunLoopAddSource(CFRunLoopRef rl, CFRunLoopSourceRef source, CFRunLoopMode mode);
 void CFRunLoopRemoveSource(CFRunLoopRef rl, CFRunLoopSourceRef source, CFRunLoopMode mode);
-
-Boolean AXIsProcessTrusted(void);
-Boolean AXIsProcessTrustedWithOptions(CFDictionaryRef options);
 
 typedef struct __CGEvent* CGEventRef;
 typedef struct __CGEventSource* CGEventSourceRef;
@@ -111,5 +100,6 @@ int64_t CGEventGetIntegerValueField(CGEventRef event, CGEventField field);
 CGEventRef CGEventCreateKeyboardEvent(CGEventSourceRef source, CGKeyCode virtualKey, bool keyDown);
 void CGEventSetFlags(CGEventRef event, CGEventFlags flags);
 void CGEventPost(CGEventTapLocation tap, CGEventRef event);
-bool CGPreflightListenEventAccess(void);
+bool CGPreflightPostEventAccess(void);
+bool CGRequestPostEventAccess(void);
 }
