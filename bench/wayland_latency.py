@@ -32,6 +32,10 @@ if through_service:
     import pwd
     user = pwd.getpwnam(os.environ["WAYLAND_GUEST_USER"])
     os.chown(env["XDG_CONFIG_HOME"], user.pw_uid, user.pw_gid)
+    # Started as root, the service becomes its own user, which the package makes.
+    if subprocess.run(["getent", "passwd", "snaplark-inputd"], capture_output=True).returncode:
+        subprocess.run(["useradd", "--system", "--no-create-home", "--groups", "input",
+                        "snaplark-inputd"], check=True)
     service = subprocess.Popen([os.path.join(build, "snaplark-inputd"), "--user", user.pw_name],
                                stderr=subprocess.DEVNULL)
     while not os.path.exists("/run/snaplark/inputd.sock"):

@@ -11,9 +11,11 @@
 namespace snaplark::inputd {
 namespace {
 
-// sd-login hands out strings the caller frees.
-std::optional<std::string> taken(int result, char* text)
+// The string an sd-login call hands out (the caller frees it), or nothing when it fails.
+template <typename Call> std::optional<std::string> ask(Call call)
 {
+    char* text = nullptr;
+    const int result = call(&text);
     const std::unique_ptr<char, decltype(&std::free)> owned(text, &std::free);
     if (result < 0 || text == nullptr) return std::nullopt;
     return std::string(text);
@@ -45,16 +47,17 @@ std::optional<std::string> refusalFor(const std::optional<ActiveSession>& active
 std::optional<ActiveSession> activeSessionOnSeat0()
 {
     ActiveSession active;
-    char* text = nullptr;
-    const auto id = taken(sd_seat_get_active("seat0", &text, &active.uid), text);
+    const auto id =
+        ask([&active](char** id) { return sd_seat_get_active("seat0", id, &active.uid); });
     if (!id) return std::nullopt;
     active.id = *id;
-    text = nullptr;
-    active.sessionClass = taken(sd_session_get_class(id->c_str(), &text), text).value_or("");
-    text = nullptr;
-    active.type = taken(sd_session_get_type(id->c_str(), &text), text).value_or("");
+    const char* session = id->c_str();
+    active.sessionClass =
+        ask([session](char** text) { return sd_session_get_class(session, text); }).value_or("");
+    active.type =
+        ask([session](char** text) { return sd_session_get_type(session, text); }).value_or("");
     // Anything but a clear "local" counts as remote.
-    active.remote = sd_session_is_remote(id->c_str()) != 0;
+    active.remote = sd_session_is_remote(session) != 0;
     return active;
 }
 
@@ -62,13 +65,10 @@ PeerSession peerSessionOf(pid_t pid, uid_t uid)
 {
     PeerSession peer;
     peer.uid = uid;
-    char* text = nullptr;
-    peer.session = taken(sd_pid_get_session(pid, &text), text);
+    peer.session = ask([pid](char** text) { return sd_pid_get_session(pid, text); });
     if (!peer.session) {
-        text = nullptr;
-        peer.userSlice = taken(sd_pid_get_user_slice(pid, &text), text);
-        text = nullptr;
-        peer.displaySession = taken(sd_uid_get_display(uid, &text), text);
+        peer.userSlice = ask([pid](char** text) { return sd_pid_get_user_slice(pid, text); });
+        peer.displaySession = ask([uid](char** text) { return sd_uid_get_display(uid, text); });
     }
     return peer;
 }

@@ -1,5 +1,5 @@
 // Feeds arbitrary packets to both ends' parsers: a malformed one must be refused, never read past
-// its end, and a request that is accepted must encode back to the same bytes.
+// its end, and a message that is accepted must encode back to the same bytes.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -13,8 +13,8 @@ using namespace snaplark::platform::evdev::service;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::span bytes(data, size);
-    if (const auto request = parseChordRequest(bytes)) {
-        const Packet again = encode(*request);
+    if (const auto message = parseAgentMessage(bytes)) {
+        const Packet again = encode(*message);
         if (size != again.size() || std::memcmp(again.data(), data, size) != 0) std::abort();
     }
     if (const auto message = parseServiceMessage(bytes)) {

@@ -162,6 +162,14 @@ def woken_by_noise(*pids):
     return woken
 
 
+def ensure_service_user():
+    """The input service's user, which the package makes and the guest's files (the host's) may
+    lack; a root-started service becomes it."""
+    if subprocess.run(["getent", "passwd", "snaplark-inputd"], capture_output=True).returncode:
+        subprocess.run(["useradd", "--system", "--no-create-home", "--home-dir", "/", "--shell",
+                        "/usr/sbin/nologin", "--groups", "input", "snaplark-inputd"], check=True)
+
+
 def open_textpad(target_file, prefix=(), env=None):
     """The test's GTK window: a field holding "copied by snaplark" and an empty one whose text goes
     to target_file; with the process, where to click in it as sway has placed it."""
