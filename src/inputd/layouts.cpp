@@ -19,17 +19,23 @@ LayoutPairs::~LayoutPairs()
     if (context_ != nullptr) xkb_context_unref(context_);
 }
 
-bool LayoutPairs::isReal(ChordKeys keys)
+Realness LayoutPairs::judge(ChordKeys keys)
 {
     namespace service = platform::evdev::service;
     if (keys.c == keys.v || !service::isLetterBlockKey(keys.c) ||
         !service::isLetterBlockKey(keys.v)) {
-        return false;
+        return Realness::notReal;
     }
-    while (pairs_.count({keys.c, keys.v}) == 0) {
-        if (!compileNext()) return false;
-    }
-    return true;
+    if (pairs_.count({keys.c, keys.v}) != 0) return Realness::real;
+    return complete_ ? Realness::notReal : Realness::unknown;
+}
+
+bool LayoutPairs::learn(std::chrono::milliseconds budget)
+{
+    const auto end = std::chrono::steady_clock::now() + budget;
+    while (!complete_ && std::chrono::steady_clock::now() < end)
+        complete_ = !compileNext();
+    return !complete_;
 }
 
 // Compiles the next layout of the list, listing them first; false once all are done.

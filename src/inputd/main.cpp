@@ -246,9 +246,7 @@ int main(int argc, char** argv)
         }
         return inputd::refusalFor(inputd::activeSessionOnSeat0(), inputd::peerSessionOf(pid, uid));
     };
-    inputd::Server server(
-        keyboard.isOpen() ? &keyboard : nullptr, admission,
-        [&layouts](platform::evdev::ChordKeys keys) { return layouts.isReal(keys); });
+    inputd::Server server(keyboard.isOpen() ? &keyboard : nullptr, admission, layouts);
 
     // Socket activation (sd_listen_fds(3)): systemd made the socket and keeps it across restarts.
     if (activated) {
@@ -297,7 +295,9 @@ int main(int argc, char** argv)
         if (const auto retry = devices.nextRetry()) {
             deadline = deadline ? std::min(*deadline, *retry) : *retry;
         }
-        if (deadline) {
+        if (server.learning()) {
+            timeout = 0;
+        } else if (deadline) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(
                 *deadline - inputd::Server::Clock::now());
             timeout = static_cast<int>(std::max<std::int64_t>(left.count(), 0));
@@ -334,6 +334,7 @@ int main(int argc, char** argv)
             for (const auto& click : devices.read())
                 server.seen(click);
         }
+        if (server.learning()) server.learn();
         server.settle(devices.seat().flags(), inputd::Server::Clock::now());
     }
     if (seats != nullptr) sd_login_monitor_unref(seats);

@@ -95,8 +95,8 @@ void Throttle::say(const std::string& line, Clock::time_point now)
     quiet_ = 0;
 }
 
-Server::Server(KeySink* keyboard, Admission admission, RealLayout realLayout)
-    : keyboard_(keyboard), admission_(std::move(admission)), realLayout_(std::move(realLayout))
+Server::Server(KeySink* keyboard, Admission admission, LayoutJudge& layouts)
+    : keyboard_(keyboard), admission_(std::move(admission)), layouts_(layouts)
 {
 }
 
@@ -202,7 +202,7 @@ void Server::accept()
                    "refused a second client (" + who + "): pid " + std::to_string(client_->pid) +
                        " holds the service");
         } else {
-            client_ = Client{fd, peer.pid, peer.uid, {KEY_C, KEY_V}};
+            client_ = Client{fd, peer.pid, peer.uid, {KEY_C, KEY_V}, false, std::nullopt};
             clicks_.clear();
             send(service::Welcome{});
         }
@@ -259,13 +259,8 @@ void Server::handle(const service::AgentMessage& message, std::int64_t now)
             return;
         }
         client_->keysGiven = true;
-        if (realLayout_({keys->c, keys->v})) {
-            client_->keys = {keys->c, keys->v};
-        } else {
-            std::cerr << "snaplark-inputd: no layout types c and v with keys " << keys->c << " and "
-                      << keys->v << "; typing the C and V positions\n";
-        }
-        send(service::KeysInUse{client_->keys.c, client_->keys.v});
+        client_->claimed = ChordKeys{keys->c, keys->v};
+        settleKeys();
         return;
     }
     const auto& request = std::get<ChordRequest>(message);
@@ -277,8 +272,7 @@ void Server::handle(const service::AgentMessage& message, std::int64_t now)
         send(Outcome{verdict});
         return;
     }
-    const bool copy = request.action == ChordRequest::Action::copy;
-    pending_.push_back({chordFor(request), copy ? client_->keys.c : client_->keys.v, Clock::now()});
+    pending_.push_back({chordFor(request), Clock::now()});
 }
 
 void Server::seen(const Click& click)
@@ -291,14 +285,44 @@ void Server::seen(const Click& click)
                               *number});
 }
 
+void Server::learn()
+{
+    // Short enough for a click or a request waiting meanwhile not to be held up noticeably.
+    layouts_.learn(std::chrono::milliseconds(10));
+    settleKeys();
+}
+
+// Answers the client's keys once they are judged; its chords waited for that.
+void Server::settleKeys()
+{
+    if (!client_ || !client_->claimed) return;
+    const ChordKeys claimed = *client_->claimed;
+    const Realness realness = layouts_.judge(claimed);
+    if (realness == Realness::unknown) return;
+    client_->claimed.reset();
+    if (realness == Realness::real) {
+        client_->keys = claimed;
+    } else {
+        std::cerr << "snaplark-inputd: no layout types c and v with keys " << claimed.c << " and "
+                  << claimed.v << "; typing the C and V positions\n";
+    }
+    for (Pending& pending : pending_)
+        pending.since = Clock::now();
+    send(service::KeysInUse{client_->keys.c, client_->keys.v});
+}
+
 void Server::settle(platform::ModifierFlags seatFlags, Clock::time_point now)
 {
+    // Chords wait for the keys they are typed with.
+    if (learning()) return;
     while (!pending_.empty()) {
         const Pending& first = pending_.front();
         Outcome::Code code = Outcome::Code::typed;
         if (platform::evdev::readyToType(first.chord, seatFlags)) {
             // Typed whole here, so that no key is left down whatever the client does next.
-            platform::evdev::typeChord(*keyboard_, first.chord, first.key);
+            const bool copy = first.chord.key == ChordKey::c;
+            platform::evdev::typeChord(*keyboard_, first.chord,
+                                       copy ? client_->keys.c : client_->keys.v);
         } else if (now - first.since >= platform::evdev::Typist::patience) {
             code = Outcome::Code::modifiersHeld;
         } else {
@@ -312,7 +336,7 @@ void Server::settle(platform::ModifierFlags seatFlags, Clock::time_point now)
 std::optional<Server::Clock::time_point> Server::deadline() const
 {
     std::optional<Clock::time_point> when = acceptPausedUntil_;
-    if (!pending_.empty()) {
+    if (!pending_.empty() && !learning()) {
         const auto chord = pending_.front().since + platform::evdev::Typist::patience;
         when = when ? std::min(*when, chord) : chord;
     }

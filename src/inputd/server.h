@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "inputd/clicks.h"
+#include "inputd/layouts.h"
 #include "platform/chord.h"
 #include "platform/evdev/service_protocol.h"
 #include "platform/evdev/typist.h"
@@ -42,8 +43,6 @@ public:
     using Clock = std::chrono::steady_clock;
     // Why a peer may not be served (nothing: it may).
     using Admission = std::function<std::optional<std::string>(pid_t pid, uid_t uid)>;
-    // Whether the keys type c and v in a real layout.
-    using RealLayout = std::function<bool(ChordKeys)>;
 
     // Messages a client may send in one second: far more than anyone clicks, so that only a
     // runaway client reaches it (an extra request is refused anyway, this only bounds the work).
@@ -53,7 +52,7 @@ public:
 
     // `keyboard` is null when the service could not make its virtual keyboard: requests are then
     // answered noKeyboard.
-    Server(KeySink* keyboard, Admission admission, RealLayout realLayout);
+    Server(KeySink* keyboard, Admission admission, LayoutJudge& layouts);
     ~Server();
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
@@ -79,6 +78,10 @@ public:
     void settle(platform::ModifierFlags seatFlags, Clock::time_point now);
     std::optional<Clock::time_point> deadline() const;
 
+    // The client's keys are not judged yet: learn() as soon as there is nothing else to do.
+    bool learning() const { return client_ && client_->claimed; }
+    void learn();
+
     bool hasClient() const { return client_.has_value(); }
 
 private:
@@ -86,14 +89,14 @@ private:
         int fd;
         pid_t pid;
         uid_t uid;
-        ChordKeys keys;
-        bool keysGiven = false;
+        ChordKeys keys;                    // those its chords are typed with
+        bool keysGiven = false;            // it named its layout's keys
+        std::optional<ChordKeys> claimed;  // ...which are not judged yet
         std::int64_t windowStart = 0;
         int messages = 0;
     };
     struct Pending {
         platform::Chord chord;
-        std::uint16_t key;
         Clock::time_point since;
     };
 
@@ -102,12 +105,13 @@ private:
     void handle(const platform::evdev::service::AgentMessage& message, std::int64_t now);
     bool send(const platform::evdev::service::ServiceMessage& message);
     void drop(const std::string& why);
+    void settleKeys();
     void refuse(int fd, const platform::evdev::service::ServiceMessage& message,
                 const std::string& log);
 
     KeySink* keyboard_;
     Admission admission_;
-    RealLayout realLayout_;
+    LayoutJudge& layouts_;
     int listening_ = -1;
     std::string path_;
     std::optional<Clock::time_point> acceptPausedUntil_;

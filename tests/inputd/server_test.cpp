@@ -177,14 +177,22 @@ protected:
         return heard.empty() ? 0 : heard[0].id;
     }
 
+    // Two layouts' pairs stand for the system's data; the second is learnt only after a while.
+    struct Layouts final : LayoutJudge {
+        Realness judge(ChordKeys keys) override
+        {
+            if (keys.c == KEY_C && keys.v == KEY_V) return Realness::real;
+            if (lessons > 0) return Realness::unknown;
+            return keys.c == KEY_I && keys.v == KEY_DOT ? Realness::real : Realness::notReal;
+        }
+        bool learn(std::chrono::milliseconds) override { return --lessons > 0; }
+        int lessons = 0;
+    };
+
     Recorder keyboard;
     std::optional<std::string> refusal;  // what the admission rule says of the next peer
-    Server server{&keyboard, [this](pid_t, uid_t) { return refusal; },
-                  [](ChordKeys keys) {
-                      // Two layouts' pairs stand for the system's data here.
-                      return (keys.c == KEY_C && keys.v == KEY_V) ||
-                             (keys.c == KEY_I && keys.v == KEY_DOT);
-                  }};
+    Layouts layouts;
+    Server server{&keyboard, [this](pid_t, uid_t) { return refusal; }, layouts};
     std::string directory;
     std::string path;
 };
@@ -205,6 +213,23 @@ TEST_F(ServerTest, TheAgentHearsClicksAndHasEachAnsweredOnceWithItsLayoutsKey)
     ASSERT_TRUE(agent.request(paste, click(agent, true, pasteFlags)));
     pump(copyFlags);
     EXPECT_EQ(keyboard.keys, (std::vector<int>{KEY_LEFTCTRL, KEY_DOT, -KEY_DOT, -KEY_LEFTCTRL}));
+}
+
+// Keys not known yet are learnt a little at a time; the chords asked for meanwhile wait for them.
+TEST_F(ServerTest, ChordsWaitWhileTheKeysAreLearnt)
+{
+    layouts.lessons = 3;
+    ServiceClient agent(path);
+    connect(agent, {KEY_I, KEY_DOT});
+    ASSERT_TRUE(server.learning());
+    ASSERT_TRUE(agent.request(copy, click(agent, false, copyFlags)));
+    pump();
+    EXPECT_TRUE(keyboard.keys.empty());
+    EXPECT_FALSE(server.deadline());
+    while (server.learning())
+        server.learn();
+    pump();
+    EXPECT_EQ(keyboard.keys, (std::vector<int>{KEY_LEFTCTRL, KEY_I, -KEY_I, -KEY_LEFTCTRL}));
 }
 
 TEST_F(ServerTest, APasteWaitsForShiftAndIsDroppedIfItStaysDown)
