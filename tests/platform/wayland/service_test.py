@@ -76,18 +76,22 @@ subprocess.Popen(as_user() + ["python3", os.path.join(here, "tray_host.py"), too
 check(wait_for(lambda: os.path.exists(tool_tip_file)), "a tray host runs on the session bus")
 
 
-def tool_tip():
+def tool_tip(pid=None):
+    """The agent's tool tip, as the tray host last read it from the newest icon's (pid's)."""
     try:
-        return open(tool_tip_file).read()
+        owner, _, tip = open(tool_tip_file).read().partition(" ")
     except OSError:
         return ""
+    return tip if owner == str(pid or agent.pid) else ""
 
 
 def start_agent(name, prefix=()):
+    """The agent, once it is running its loop: its icon is on the bus with a tool tip."""
     out, err = os.path.join(work, name + ".out"), os.path.join(work, name + ".err")
     process = subprocess.Popen([*prefix, *as_user(), os.path.join(build, "snaplark"),
                                 "--input=evdev"], stdout=open(out, "w"), stderr=open(err, "w"),
                                env=session_env)
+    check(wait_for(lambda: "Snaplark is" in tool_tip(process.pid)), f"the agent {name} is up")
     return process, lambda: open(out).read().splitlines(), lambda: open(err).read()
 
 
@@ -119,6 +123,8 @@ left, right, source_y = pad.left, pad.right, pad.source_y
 def pastes(chord=(e.KEY_LEFTCTRL, e.KEY_V)):
     """Control+Shift+click: the chord comes once Shift goes, and the text arrives once more."""
     before = len(open(target_file).read())
+    # The cursor first, so that the Shift of the gesture selects nothing for the paste to replace.
+    click(pad.target_x, pad.target_y)
     typed.take()
     keys(keyboard, 1, e.KEY_LEFTCTRL, e.KEY_LEFTSHIFT)
     click(pad.target_x, pad.target_y)
@@ -180,7 +186,8 @@ check(said["welcomed"] >= 1 and said["typed"] == 0,
       f"the program that held it had nothing typed: {said}")
 check(wait_for(lambda: "the input service is back" in agent_said()),
       f"the agent takes the service once the program is gone: {agent_said()!r}")
-check(wait_for(lambda: f"pid {program.pid}" not in tool_tip()), "the tool tip forgets it")
+check(wait_for(lambda: "Snaplark is active" in tool_tip() and f"pid {program.pid}" not in
+               tool_tip()), f"the tool tip forgets it: {tool_tip()!r}")
 check(guest.copies(typed, left, right, source_y), "and copies again")
 
 # A mouse of another seat (udev's ID_SEAT) is not read: its Control+click is nobody's gesture

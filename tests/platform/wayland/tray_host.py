@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 # tray_host.py FILE: a StatusNotifier host on the session bus, as a panel would be, that keeps the
-# first item's tool tip in FILE (made, empty, once the host is registered).
+# newest item's owner's pid and tool tip in FILE (made, empty, once the host is registered).
 import os
 import sys
 
@@ -35,10 +35,14 @@ def follow():
     try:
         items = prop(*WATCHER, "RegisteredStatusNotifierItems")
         if items:
-            name, _, path = items[0].partition("/")
-            tip = prop(name, "/" + path, "org.kde.StatusNotifierItem", "ToolTip")
+            # The newest item: an agent that quit takes its own away.
+            name, _, path = items[-1].partition("/")
+            tip = prop(name, "/" + path if path else "/StatusNotifierItem",
+                       "org.kde.StatusNotifierItem", "ToolTip")
+            pid = call("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                       "GetConnectionUnixProcessID", GLib.Variant("(s)", (name,)), "(u)")[0]
             with open(sys.argv[1] + ".new", "w") as f:
-                f.write(repr(tip))
+                f.write(f"{pid} {tip!r}")
             os.replace(sys.argv[1] + ".new", sys.argv[1])
     except GLib.Error:
         pass
