@@ -79,7 +79,14 @@ void Observer::reinstall()
 
 void Observer::setLocked(bool locked)
 {
-    if (threadId_ != 0) PostThreadMessageW(threadId_, lockMessage, locked ? 1 : 0, 0);
+    // Waits for the hooks' thread, which only ever waits for input: the input that follows finds
+    // the hooks as the session's state wants them.
+    std::promise<void> done;
+    auto future = done.get_future();
+    if (threadId_ != 0 && PostThreadMessageW(threadId_, lockMessage, locked ? 1 : 0,
+                                             reinterpret_cast<LPARAM>(&done))) {
+        future.wait();
+    }
 }
 
 void Observer::run(std::promise<bool> installed)
@@ -106,6 +113,7 @@ void Observer::run(std::promise<bool> installed)
                 uninstall();
             else
                 install(true, true);
+            reinterpret_cast<std::promise<void>*>(message.lParam)->set_value();
         } else if (message.message == WM_TIMER) {
             lookForLostHooks();
         } else {
