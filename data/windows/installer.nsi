@@ -5,6 +5,8 @@
 ; the user (the preferences window). Built by CMake with makensis:
 ;   makensis -DVERSION=x.y.z -DEXE=path\to\snaplark.exe -DCOM=path\to\snaplark.com
 ;            -DOUTFILE=setup.exe installer.nsi
+; and with -DSIGN=COMMAND, a command that signs a file in place, the uninstaller is signed as it
+; is written and the installer once it is (%1 is the file; "= 0": the command must succeed).
 Unicode true
 ; A 64-bit installer: the agent is 64-bit, and so is the Wine the tests run it under.
 Target amd64-unicode
@@ -29,6 +31,11 @@ VIAddVersionKey "FileDescription" "Snaplark setup"
 VIAddVersionKey "FileVersion" "${VERSION}"
 VIAddVersionKey "ProductVersion" "${VERSION}"
 VIAddVersionKey "LegalCopyright" "Snaplark"
+
+!ifdef SIGN
+  !uninstfinalize '"${SIGN}" "%1"' = 0
+  !finalize '"${SIGN}" "%1"' = 0
+!endif
 
 !define MUI_FINISHPAGE_RUN "$INSTDIR\snaplark.exe"
 !define MUI_FINISHPAGE_RUN_TEXT "Start Snaplark"
