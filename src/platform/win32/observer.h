@@ -50,7 +50,7 @@ private:
 class Observer {
 public:
     // What is posted to the agent's window: clicks in other applications, every key event, and
-    // input that went by unseen (wParam: true when a hook was installed again).
+    // input that went by unseen by a hook (which is then installed again).
     struct Messages {
         UINT click;
         UINT key;

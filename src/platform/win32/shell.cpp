@@ -550,7 +550,7 @@ void Win32Services::tellUnreachable(HWND window)
     GetWindowTextW(window, name, static_cast<int>(std::size(name)));
     tell(L"Snaplark cannot reach this window",
          L"\u201C" + std::wstring(name) +
-             L"\u201D runs as administrator, and Windows lets no program that does not type "
+             L"\u201D runs as administrator, and Windows keeps programs that do not from typing "
              L"into it. Copy and paste there with Ctrl+C and Ctrl+V.");
 }
 
