@@ -103,6 +103,7 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
     auto delegate = module.makeDelegate(services.platform());
     services.setDelegate(delegate.get());
     delegate->applicationDidFinishLaunching();
+    services.greetOnFirstStart();
     if (!services.desktop().startObserving()) {
         reportError("Windows refused the mouse or keyboard hook; the menu works, gestures do not");
     }

@@ -14,7 +14,15 @@ Foreground foreground()
     if (GetClassNameA(window, name, static_cast<int>(sizeof name)) > 0) {
         result.kind = consoleKindOf(name);
     }
-    result.layout = GetKeyboardLayout(GetWindowThreadProcessId(window, nullptr));
+    // GetGUIThreadInfo with no thread answers for the foreground thread; its focus window may
+    // belong to another thread, even of another process (an application hosted in a frame of the
+    // system's), and the keys go to that thread, in its layout.
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    const HWND focus =
+        GetGUIThreadInfo(0, &info) && info.hwndFocus != nullptr ? info.hwndFocus : window;
+    result.layout = GetKeyboardLayout(GetWindowThreadProcessId(focus, nullptr));
+    result.window = window;
     return result;
 }
 

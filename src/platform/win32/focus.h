@@ -7,9 +7,10 @@
 
 namespace snaplark::platform::win32 {
 
-// The window that receives typed keys, as the typist needs it: what kind of window it is and the
-// keyboard layout of its thread.
+// The window that receives typed keys, as the typist needs it: the foreground window, what kind
+// of window it is, and the keyboard layout of the thread that has the keyboard focus.
 struct Foreground {
+    HWND window = nullptr;
     TerminalKind kind = TerminalKind::none;
     HKL layout = nullptr;
 };

@@ -9,6 +9,7 @@ namespace {
 Observer* active = nullptr;
 
 constexpr UINT reinstallMessage = WM_APP + 20;
+constexpr UINT lockMessage = WM_APP + 21;
 // Well inside LowLevelHooksTimeout's cap of one second: a lost hook is back within two looks.
 constexpr UINT watchMilliseconds = 1000;
 
@@ -17,21 +18,37 @@ bool asyncDown(int key)
     return (GetAsyncKeyState(key) & 0x8000) != 0;
 }
 
-}  // namespace
-
-void CapsLock::key(VirtualKey key, bool up)
+// A lock key's toggle as the system has it at this event. GetAsyncKeyState has no toggle bit, and
+// GetKeyState reads the calling thread's key state, which the reference page says moves as the
+// thread reads key messages; the hooks' thread reads none, yet a thread with no key input of its
+// own is brought in line with the system's state when it calls GetKeyState (as Windows was seen
+// to do in the question Michael Kaplan answered in "The message queue runneth over, and may not
+// be in sync", and as Wine does). Read at each click, the toggle is right whatever went by while
+// the hooks were blind (the lock screen, UAC's desktop, an elevated window, a removed hook). The
+// runner workflow checks this on Windows.
+bool toggledNow(int key)
 {
-    if (key != VK_CAPITAL) return;
-    if (!up && !down_) on_ = !on_;
-    down_ = !up;
+    return (GetKeyState(key) & 1) != 0;
 }
 
-bool HookWatch::lost(DWORD lastInput)
+ModifierFlags currentFlags()
 {
-    const bool inputMoved = lastInput_ && *lastInput_ != lastInput;
-    const bool lost = inputMoved && !called_;
+    return modifierFlagsOf({asyncDown, toggledNow});
+}
+
+}  // namespace
+
+HookWatch::Lost HookWatch::look(DWORD lastInput, POINT pointer)
+{
+    Lost lost;
+    if (lastInput_ && *lastInput_ != lastInput) {
+        const bool pointerMoved = pointer.x != pointer_.x || pointer.y != pointer_.y;
+        lost.mouse = pointerMoved && !mouseCalled_;
+        lost.keyboard = !pointerMoved && !mouseCalled_ && !keyboardCalled_;
+    }
     lastInput_ = lastInput;
-    called_ = false;
+    pointer_ = pointer;
+    mouseCalled_ = keyboardCalled_ = false;
     return lost;
 }
 
@@ -60,28 +77,45 @@ void Observer::reinstall()
     if (threadId_ != 0) PostThreadMessageW(threadId_, reinstallMessage, 0, 0);
 }
 
+void Observer::setLocked(bool locked)
+{
+    // Waits for the hooks' thread, which only ever waits for input: the input that follows finds
+    // the hooks as the session's state wants them.
+    std::promise<void> done;
+    auto future = done.get_future();
+    if (threadId_ != 0 && PostThreadMessageW(threadId_, lockMessage, locked ? 1 : 0,
+                                             reinterpret_cast<LPARAM>(&done))) {
+        future.wait();
+    }
+}
+
 void Observer::run(std::promise<bool> installed)
 {
     // LowLevelMouseProc: "the thread that installed the hook must have a message loop"; the
     // hook is called by a message sent to it. PeekMessage makes the queue before anyone posts.
     MSG message{};
     PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+    // SetThreadPriority: above every thread of normal priority, so that a busy machine does not
+    // keep the hooks past LowLevelHooksTimeout (Windows would remove them). The thread only ever
+    // runs for a moment per event.
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
     threadId_ = GetCurrentThreadId();
-    // The best start this thread has; from here on the hook follows the key itself.
-    capsLock_ = CapsLock((GetKeyState(VK_CAPITAL) & 1) != 0);
-    capsLockOn_ = capsLock_.on();
-    const bool ok = install();
-    installed.set_value(ok);
+    installed.set_value(install(true, true));
     const UINT_PTR timer = SetTimer(nullptr, 0, watchMilliseconds, nullptr);
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (message.hwnd == nullptr && message.message == reinstallMessage) {
-            install();
-        } else if (message.hwnd == nullptr && message.message == WM_TIMER) {
-            // LowLevelMouseProc: on Windows 7 and later a hook that times out is removed
-            // silently, and "there is no way for the application to know whether the hook is
-            // removed". Input the hooks never saw tells.
-            LASTINPUTINFO last{sizeof last, 0};
-            if (GetLastInputInfo(&last) && watch_.lost(last.dwTime)) install();
+        if (message.hwnd != nullptr) {
+            DispatchMessageW(&message);
+        } else if (message.message == reinstallMessage) {
+            if (!locked_) install(true, true);
+        } else if (message.message == lockMessage) {
+            locked_ = message.wParam != 0;
+            if (locked_)
+                uninstall();
+            else
+                install(true, true);
+            reinterpret_cast<std::promise<void>*>(message.lParam)->set_value();
+        } else if (message.message == WM_TIMER) {
+            lookForLostHooks();
         } else {
             DispatchMessageW(&message);
         }
@@ -90,18 +124,37 @@ void Observer::run(std::promise<bool> installed)
     uninstall();
 }
 
-bool Observer::install()
+// LowLevelMouseProc: on Windows 7 and later a hook that times out is removed silently, and "there
+// is no way for the application to know whether the hook is removed". Input a hook never saw
+// tells; the agent hears of it too, since it is also what an elevated window in front looks like.
+void Observer::lookForLostHooks()
 {
-    uninstall();
+    LASTINPUTINFO last{sizeof last, 0};
+    POINT pointer{};
+    if (locked_ || !GetLastInputInfo(&last) || !GetCursorPos(&pointer)) return;
+    const HookWatch::Lost lost = watch_.look(last.dwTime, pointer);
+    if (!lost.mouse && !lost.keyboard) return;
+    install(lost.mouse, lost.keyboard);
+    PostMessageW(window_, messages_.unseen, 0, 0);
+}
+
+bool Observer::install(bool mouse, bool keyboard)
+{
+    // A hook Windows already removed fails to unhook; nothing is left to undo then.
     const HINSTANCE module = GetModuleHandleW(nullptr);
-    keyboard_ = SetWindowsHookExW(WH_KEYBOARD_LL, keyboardHook, module, 0);
-    mouse_ = SetWindowsHookExW(WH_MOUSE_LL, mouseHook, module, 0);
+    if (keyboard) {
+        if (keyboard_ != nullptr) UnhookWindowsHookEx(keyboard_);
+        keyboard_ = SetWindowsHookExW(WH_KEYBOARD_LL, keyboardHook, module, 0);
+    }
+    if (mouse) {
+        if (mouse_ != nullptr) UnhookWindowsHookEx(mouse_);
+        mouse_ = SetWindowsHookExW(WH_MOUSE_LL, mouseHook, module, 0);
+    }
     return keyboard_ != nullptr && mouse_ != nullptr;
 }
 
 void Observer::uninstall()
 {
-    // A hook Windows already removed fails to unhook; nothing is left to undo then.
     if (mouse_ != nullptr) UnhookWindowsHookEx(mouse_);
     if (keyboard_ != nullptr) UnhookWindowsHookEx(keyboard_);
     mouse_ = keyboard_ = nullptr;
@@ -117,15 +170,6 @@ void Observer::setChordInFlight(std::optional<ModifierFlags> userFlags)
 {
     const std::lock_guard lock(mutex_);
     chordInFlight_ = userFlags;
-}
-
-ModifierFlags Observer::currentFlags() const
-{
-    const bool capsLockOn = capsLockOn_;
-    return modifierFlagsOf({asyncDown, [capsLockOn](int key) {
-                                // Only Caps Lock's toggle counts; the hook follows it.
-                                return key == VK_CAPITAL && capsLockOn;
-                            }});
 }
 
 Observer::Click Observer::decode(WPARAM wParam, LPARAM lParam)
@@ -156,13 +200,10 @@ LRESULT CALLBACK Observer::keyboardHook(int code, WPARAM wParam, LPARAM lParam)
 
 void Observer::onKey(const KBDLLHOOKSTRUCT& event)
 {
-    watch_.hookCalled();
+    watch_.keyboardCalled();
     const bool up = (event.flags & LLKHF_UP) != 0;
     const bool ours = (event.flags & LLKHF_INJECTED) != 0 && event.dwExtraInfo == typedByUs;
-    const auto key = static_cast<VirtualKey>(event.vkCode);
-    capsLock_.key(key, up);
-    capsLockOn_ = capsLock_.on();
-    PostMessageW(window_, keyMessage_, key, (up ? 1 : 0) | (ours ? 2 : 0));
+    PostMessageW(window_, messages_.key, event.vkCode, (up ? 1 : 0) | (ours ? 2 : 0));
 }
 
 bool Observer::onOwnWindow(POINT point) const
@@ -179,7 +220,7 @@ bool Observer::onOwnWindow(POINT point) const
 
 void Observer::onMouse(WPARAM message, const MSLLHOOKSTRUCT& event)
 {
-    watch_.hookCalled();
+    watch_.mouseCalled();
     const auto change = primaryButtonChange(static_cast<unsigned>(message));
     if (!change) return;
     if (!clicks_.isOthers(*change, onOwnWindow(event.pt), menuOpen_)) return;
@@ -190,7 +231,7 @@ void Observer::onMouse(WPARAM message, const MSLLHOOKSTRUCT& event)
         inFlight = chordInFlight_;
     }
     const ModifierFlags flags = inFlight ? *inFlight : currentFlags();
-    PostMessageW(window_, clickMessage_, static_cast<WPARAM>(flags),
+    PostMessageW(window_, messages_.click, static_cast<WPARAM>(flags),
                  *change == ButtonChange::press ? 1 : 0);
 }
 

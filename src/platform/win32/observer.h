@@ -18,33 +18,27 @@ namespace snaplark::platform::win32 {
 // Marks the key events the agent types, so that the keyboard hook can tell them from the user's.
 inline constexpr ULONG_PTR typedByUs = 0x534E4C4B;
 
-// Caps Lock's toggle as the keyboard hook sees the key go by. GetKeyState reads the calling
-// thread's view of the keyboard, which only moves as that thread reads key messages, and the
-// hooks' thread reads none: the toggle is followed here instead, from the state at the start.
-class CapsLock {
-public:
-    explicit CapsLock(bool on) : on_(on) {}
-    // A key event from the hook; a held key's repeats do not toggle again.
-    void key(VirtualKey key, bool up);
-    bool on() const { return on_; }
-
-private:
-    bool on_;
-    bool down_ = false;
-};
-
-// Notices hooks that Windows removed without a word (a hook that overran LowLevelHooksTimeout):
-// the session's input moved on while neither hook was called.
+// Notices hooks that Windows removed without a word (a hook that overran LowLevelHooksTimeout),
+// each hook by itself: the session's input moved on while that hook was not called. The mouse hook
+// is missed when the pointer moved; the keyboard hook when nothing the mouse did accounts for the
+// input.
 class HookWatch {
 public:
-    void hookCalled() { called_ = true; }
-    // `lastInput` is GetLastInputInfo's tick at this look; true when the hooks must be installed
-    // again. The tick is compared for change, not order: Windows does not promise it only grows.
-    bool lost(DWORD lastInput);
+    void mouseCalled() { mouseCalled_ = true; }
+    void keyboardCalled() { keyboardCalled_ = true; }
+    struct Lost {
+        bool mouse = false;
+        bool keyboard = false;
+    };
+    // `lastInput` is GetLastInputInfo's tick at this look, `pointer` where the pointer is. The
+    // tick is compared for change, not order: Windows does not promise it only grows.
+    Lost look(DWORD lastInput, POINT pointer);
 
 private:
     std::optional<DWORD> lastInput_;
-    bool called_ = false;
+    POINT pointer_{};
+    bool mouseCalled_ = false;
+    bool keyboardCalled_ = false;
 };
 
 // Watches the primary button of every window through a low-level mouse hook, and every key through
@@ -55,20 +49,24 @@ private:
 // event order.
 class Observer {
 public:
-    // Clicks in other applications are posted to `window` as `clickMessage`, every key event as
-    // `keyMessage`.
-    Observer(HWND window, UINT clickMessage, UINT keyMessage)
-        : window_(window), clickMessage_(clickMessage), keyMessage_(keyMessage)
-    {
-    }
+    // What is posted to the agent's window: clicks in other applications, every key event, and
+    // input that went by unseen by a hook (which is then installed again).
+    struct Messages {
+        UINT click;
+        UINT key;
+        UINT unseen;
+    };
+    Observer(HWND window, Messages messages) : window_(window), messages_(messages) {}
     ~Observer();
     Observer(const Observer&) = delete;
     Observer& operator=(const Observer&) = delete;
 
     // Starts the hooks' thread and installs both hooks; false when either was refused.
     bool start();
-    // Installs both hooks again (after resume from sleep, or when the session is unlocked).
+    // Installs both hooks again (after resume from sleep).
     void reinstall();
+    // Takes both hooks out while the session is locked (they see nothing there), and back in.
+    void setLocked(bool locked);
 
     // Our menu is open: every press goes to it.
     void setMenuOpen(bool open) { menuOpen_ = open; }
@@ -78,8 +76,6 @@ public:
     // A chord is being typed: the keyboard shows the chord's modifiers, not the user's, until it
     // ends. A hook called meanwhile takes the flags the user held when the chord began.
     void setChordInFlight(std::optional<ModifierFlags> userFlags);
-    // The flag word of the keyboard as it is now.
-    ModifierFlags currentFlags() const;
 
     struct Click {
         bool press;
@@ -97,25 +93,24 @@ private:
     static LRESULT CALLBACK mouseHook(int code, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK keyboardHook(int code, WPARAM wParam, LPARAM lParam);
     void run(std::promise<bool> installed);
-    bool install();
+    bool install(bool mouse, bool keyboard);
     void uninstall();
+    void lookForLostHooks();
     void onMouse(WPARAM message, const MSLLHOOKSTRUCT& event);
     void onKey(const KBDLLHOOKSTRUCT& event);
     bool onOwnWindow(POINT point) const;
 
     const HWND window_;
-    const UINT clickMessage_;
-    const UINT keyMessage_;
+    const Messages messages_;
     std::thread thread_;
-    DWORD threadId_ = 0;
+    std::atomic<DWORD> threadId_ = 0;
     // Touched on the hooks' thread only.
     HHOOK mouse_ = nullptr;
     HHOOK keyboard_ = nullptr;
+    bool locked_ = false;
     OwnClicks clicks_;
-    CapsLock capsLock_{false};
     HookWatch watch_;
     // Shared with the agent's thread.
-    std::atomic<bool> capsLockOn_{false};
     std::atomic<bool> menuOpen_{false};
     mutable std::mutex mutex_;
     RECT iconRect_{};

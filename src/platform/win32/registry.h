@@ -10,6 +10,10 @@
 
 namespace snaplark::platform::win32 {
 
+// The agent's own key under HKEY_CURRENT_USER: the user's settings, and whether the first start's
+// notice was shown.
+inline constexpr wchar_t settingsKeyPath[] = L"Software\\Snaplark";
+
 // An open registry key, closed when it goes.
 class RegistryKey {
 public:

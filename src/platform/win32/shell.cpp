@@ -12,6 +12,7 @@
 
 #include "platform/win32/preferences_scene.h"
 #include "platform/win32/program_icon.h"
+#include "platform/win32/registry.h"
 #include "platform/win32/resource_ids.h"
 #include "platform/win32/text.h"
 
@@ -25,6 +26,8 @@ constexpr wchar_t windowClassName[] = L"SnaplarkAgent";
 // Far above the ids the minute timers get.
 constexpr UINT_PTR iconRetryTimer = 0x7E00;
 constexpr UINT iconRetryMilliseconds = 2000;
+// Beside the settings: 1 once the first start's notice was shown.
+constexpr wchar_t iconNoticeShown[] = L"iconNoticeShown";
 
 // The program's icon at one size; loaded again at another when the notification area's DPI
 // changes.
@@ -177,8 +180,15 @@ private:
 
 }  // namespace
 
-// The notification-area icon: a click with the left or right button opens its menu, the middle
-// button delivers the button's own action.
+// A balloon the notification area shows from the icon (on Windows 10 and 11, a notification).
+struct Notice {
+    std::wstring title;
+    std::wstring text;
+    std::function<void()> shown;
+};
+
+// The notification-area icon: a click with the left or right button, or the keyboard's selection,
+// opens its menu; the middle button delivers the button's own action.
 class NotificationIcon final : public StatusItem {
 public:
     NotificationIcon(Win32Services& services, UINT id)
@@ -190,7 +200,6 @@ public:
         data_.cbSize = sizeof data_;
         data_.hWnd = services.window();
         data_.uID = id;
-        data_.uFlags = NIF_MESSAGE | NIF_TIP;
         data_.uCallbackMessage = iconMessage;
         showSuspended(false);
         if (!add()) services.retryIcons();
@@ -199,17 +208,27 @@ public:
     NotificationIcon(const NotificationIcon&) = delete;
     NotificationIcon& operator=(const NotificationIcon&) = delete;
 
-    UINT id() const { return data_.uID; }
     // Also after the task bar was recreated (Explorer restarted), when every icon must be added
-    // again.
-    // False when the notification area is not there yet (the agent started at login before
+    // again. False when the notification area is not there yet (the agent started at login before
     // Explorer): Shell_NotifyIcon then fails, and the caller tries again later.
     bool add()
     {
-        data_.uFlags = NIF_MESSAGE | NIF_TIP | (data_.hIcon != nullptr ? NIF_ICON : 0);
-        added_ = Shell_NotifyIconW(NIM_ADD, &data_) != FALSE;
-        if (added_) noteIconRect(false);
-        return added_;
+        data_.uFlags = shownFlags();
+        // Shell_NotifyIcon waits only so long for the notification area and then reports failure,
+        // though the icon may have been added all the same (and a second NIM_ADD of the same id
+        // fails). A NIM_MODIFY of the id succeeds only when the icon is there, and sends the
+        // picture and the tool tip it must show.
+        added_ = Shell_NotifyIconW(NIM_ADD, &data_) != FALSE ||
+                 Shell_NotifyIconW(NIM_MODIFY, &data_) != FALSE;
+        if (!added_) return false;
+        // "NIM_SETVERSION must be called every time a notification area icon is added": version 4
+        // sends the keyboard's selection (NIN_KEYSELECT, WM_CONTEXTMENU) and where to open the
+        // menu.
+        data_.uVersion = NOTIFYICON_VERSION_4;
+        version4_ = Shell_NotifyIconW(NIM_SETVERSION, &data_) != FALSE;
+        noteIconRect(false);
+        if (notice_) show(*std::exchange(notice_, std::nullopt));
+        return true;
     }
     bool added() const { return added_; }
     void showSuspended(bool suspended)
@@ -218,22 +237,42 @@ public:
         std::wcsncpy(data_.szTip, tip, std::size(data_.szTip) - 1);
         update();
     }
-    void onMessage(UINT mouseMessage)
+    // Shows the notice from the icon now, or once the icon is there.
+    void tell(Notice notice)
     {
+        if (added_)
+            show(notice);
+        else
+            notice_ = std::move(notice);
+    }
+    // A message of the icon's, true when it was this icon's. With version 4 the event is lParam's
+    // low word, the icon's id its high word and wParam the point to open a menu at; before it,
+    // wParam is the id and lParam the mouse message.
+    bool onMessage(WPARAM wParam, LPARAM lParam)
+    {
+        if ((version4_ ? HIWORD(lParam) : wParam) != data_.uID) return false;
+        const UINT event = LOWORD(lParam);
         // The pointer is over the icon (it moves there before any click): note where the icon is,
         // so that the click is known as ours.
         noteIconRect(true);
-        if ((mouseMessage == WM_LBUTTONUP || mouseMessage == WM_RBUTTONUP) && menu_) {
-            POINT point{};
-            GetCursorPos(&point);
+        POINT point{static_cast<short>(LOWORD(wParam)), static_cast<short>(HIWORD(wParam))};
+        if (!version4_) GetCursorPos(&point);
+        const bool keyboard = version4_ && (event == NIN_KEYSELECT || event == WM_CONTEXTMENU);
+        const bool opensMenu = version4_ ? event == NIN_SELECT || keyboard
+                                         : event == WM_LBUTTONUP || event == WM_RBUTTONUP;
+        if (opensMenu && menu_) {
             services_.desktop().setMenuOpen(true);
             auto chosen = menu_->popUp(services_.window(), point);
             services_.desktop().setMenuOpen(false);
             if (chosen && chosen->action())
                 services_.sendAction(*chosen->action(), nullptr, chosen.get());
-        } else if (mouseMessage == WM_MBUTTONUP && button_.action()) {
+            // NIM_SETFOCUS: a menu opened from the keyboard and left gives the focus back.
+            else if (keyboard)
+                Shell_NotifyIconW(NIM_SETFOCUS, &data_);
+        } else if (event == WM_MBUTTONUP && button_.action()) {
             services_.sendAction(*button_.action(), button_.target(), &button_);
         }
+        return true;
     }
 
     // Shows the picture at `size` pixels, loaded anew when it has another size.
@@ -258,6 +297,12 @@ public:
     }
 
 private:
+    // NIF_SHOWTIP: with version 4 the tool tip is shown only when asked for.
+    UINT shownFlags() const
+    {
+        return NIF_MESSAGE | NIF_TIP | NIF_SHOWTIP | (data_.hIcon != nullptr ? NIF_ICON : 0);
+    }
+
     // Tells the observer where the icon is. Without Shell_NotifyIconGetRect (Wine has none) the
     // icon is the small window under the pointer while the pointer is on it, where a notification
     // area gives each icon a window of its own.
@@ -285,13 +330,26 @@ private:
 
     void update()
     {
-        data_.uFlags = NIF_MESSAGE | NIF_TIP | (data_.hIcon != nullptr ? NIF_ICON : 0);
+        data_.uFlags = shownFlags();
         if (added_) Shell_NotifyIconW(NIM_MODIFY, &data_);
+    }
+
+    // NIF_INFO: szInfoTitle and szInfo, cut to their sizes, with the information icon.
+    void show(const Notice& notice)
+    {
+        NOTIFYICONDATAW balloon = data_;
+        balloon.uFlags = NIF_INFO;
+        balloon.dwInfoFlags = NIIF_INFO;
+        wcsncpy(balloon.szInfoTitle, notice.title.c_str(), std::size(balloon.szInfoTitle) - 1);
+        wcsncpy(balloon.szInfo, notice.text.c_str(), std::size(balloon.szInfo) - 1);
+        if (Shell_NotifyIconW(NIM_MODIFY, &balloon) && notice.shown) notice.shown();
     }
 
     Win32Services& services_;
     NOTIFYICONDATAW data_{};
     bool added_ = false;
+    bool version4_ = false;
+    std::optional<Notice> notice_;
     IconButton button_;
     std::shared_ptr<Win32Menu> menu_;
 };
@@ -299,10 +357,9 @@ private:
 Win32Services::Win32Services(const ClassRegistry& classes)
     : classes_(classes), window_(createWindow(this)),
       taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")),
-      desktop_(std::make_unique<Win32Desktop>(window_)), platform_{*this,     *this,     *this,
-                                                                   *desktop_, *desktop_, *this,
-                                                                   *this,     *this,     *this,
-                                                                   *this},
+      desktop_(std::make_unique<Win32Desktop>(window_,
+                                              [this](HWND window) { tellUnreachable(window); })),
+      platform_{*this, *this, *this, *desktop_, *desktop_, *this, *this, *this, *this, *this},
       info_(packageInfoDictionary())
 {
     // ChangeWindowMessageFilterEx: an agent started elevated would otherwise never hear Explorer,
@@ -376,14 +433,17 @@ LRESULT Win32Services::handle(UINT message, WPARAM wParam, LPARAM lParam)
     switch (message) {
     case Win32Desktop::clickMessage: desktop_->onClick(wParam, lParam); return 0;
     case Win32Desktop::keyMessage: desktop_->onKey(wParam, lParam); return 0;
-    // Hooks can be lost across sleep and while the session is locked (the secure desktop has the
-    // input): install them again. WM_POWERBROADCAST goes to every top-level window;
-    // WM_WTSSESSION_CHANGE after WTSRegisterSessionNotification.
+    case Win32Desktop::unseenMessage: desktop_->onUnseen(); return 0;
+    // Hooks can be lost across sleep: install them again. While the session is locked the secure
+    // desktop has the input and the hooks see nothing: they are taken out, and installed afresh
+    // when it is unlocked. WM_POWERBROADCAST goes to every top-level window; WM_WTSSESSION_CHANGE
+    // after WTSRegisterSessionNotification.
     case WM_POWERBROADCAST:
         if (wParam == PBT_APMRESUMEAUTOMATIC) desktop_->reinstallHooks();
         return TRUE;
     case WM_WTSSESSION_CHANGE:
-        if (wParam == WTS_SESSION_UNLOCK) desktop_->reinstallHooks();
+        if (wParam == WTS_SESSION_LOCK || wParam == WTS_SESSION_UNLOCK)
+            desktop_->setLocked(wParam == WTS_SESSION_LOCK);
         return 0;
     // The icon follows the notification area's DPI. WM_DPICHANGED comes to a per-monitor aware
     // top-level window (the manifest's PerMonitorV2) when "the DPI of the monitor hosting the
@@ -397,9 +457,7 @@ LRESULT Win32Services::handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SETTINGCHANGE: fitIcons(notificationAreaDpi(window_)); break;
     case iconMessage:
         for (const auto& weak : icons_) {
-            if (auto icon = weak.lock(); icon && icon->id() == wParam) {
-                icon->onMessage(static_cast<UINT>(LOWORD(lParam)));
-            }
+            if (auto icon = weak.lock(); icon && icon->onMessage(wParam, lParam)) break;
         }
         return 0;
     case WM_TIMER: {
@@ -460,6 +518,40 @@ void Win32Services::fitIcons(UINT dpi)
 void Win32Services::sendAction(Selector action, Responder* target, Object* sender)
 {
     platform::sendAction(*this, delegate_, action, target, sender);
+}
+
+void Win32Services::tell(std::wstring title, std::wstring text, std::function<void()> shown)
+{
+    for (const auto& weak : icons_) {
+        if (auto icon = weak.lock()) {
+            icon->tell({std::move(title), std::move(text), std::move(shown)});
+            return;
+        }
+    }
+}
+
+void Win32Services::greetOnFirstStart()
+{
+    if (RegistryKey(settingsKeyPath, RegistryKey::Access::read).value(iconNoticeShown)) return;
+    tell(
+        L"Snaplark is running",
+        L"Its icon is in the notification area, at the right end of the task bar. If it is "
+        L"hidden behind the arrow (^) there, drag it onto the task bar to keep it in sight.",
+        [] {
+            RegistryKey(settingsKeyPath, RegistryKey::Access::create).setNumber(iconNoticeShown, 1);
+        });
+}
+
+void Win32Services::tellUnreachable(HWND window)
+{
+    std::erase_if(toldUnreachable_, [](HWND told) { return !IsWindow(told); });
+    if (!toldUnreachable_.insert(window).second) return;
+    wchar_t name[48] = {};
+    GetWindowTextW(window, name, static_cast<int>(std::size(name)));
+    tell(L"Snaplark cannot reach this window",
+         L"\u201C" + std::wstring(name) +
+             L"\u201D runs as administrator, and Windows keeps programs that do not from typing "
+             L"into it. Copy and paste there with Ctrl+C and Ctrl+V.");
 }
 
 void Win32Services::showSuspended(bool suspended)

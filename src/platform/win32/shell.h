@@ -2,8 +2,11 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <memory>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "platform/platform.h"
@@ -41,6 +44,11 @@ public:
     void retryIcons();
     // Tells the icons whether the agent is suspended, for their tool tip.
     void showSuspended(bool suspended);
+    // A notification from the icon, shown once the icon is there; `shown` runs when it was.
+    void tell(std::wstring title, std::wstring text, std::function<void()> shown = {});
+    // At the agent's first start, says where its icon is: on Windows 11 a new icon lands out of
+    // sight, behind the notification area's arrow.
+    void greetOnFirstStart();
     const ClassRegistry& classes() const { return classes_; }
     HWND window() const { return window_; }
     Win32Desktop& desktop() { return *desktop_; }
@@ -86,6 +94,8 @@ private:
 
     static HWND createWindow(Win32Services* services);
     void addIcons(bool all);
+    // Tells the user, once per window, that gestures cannot reach it and why.
+    void tellUnreachable(HWND window);
     // Shows every icon at the small-icon size for `dpi`.
     void fitIcons(UINT dpi);
 
@@ -101,6 +111,7 @@ private:
     std::map<UINT_PTR, TimerEntry> timers_;
     UINT_PTR nextTimer_ = 1;
     std::vector<std::unique_ptr<PreferencesScene>> scenes_;
+    std::set<HWND> toldUnreachable_;
 };
 
 }  // namespace snaplark::platform::win32

@@ -1,7 +1,6 @@
 #include "platform/win32/typist.h"
 
 #include <algorithm>
-#include <array>
 
 namespace snaplark::platform::win32 {
 namespace {
@@ -39,98 +38,94 @@ VirtualKey Typist::keyOf(ChordKey key) const
 
 void Typist::keyDown(VirtualKeyCode key, ModifierFlags flags)
 {
-    pending_.reset();
-    skipped_.reset();
+    chord_.reset();
     const Chord chord = chordFor(device_.foregroundKind(), key, flags);
-    if (chord.skip) {
-        skipped_ = key;
-        return;
-    }
+    const VirtualKey letter = chord.skip ? 0 : keyOf(chord.key);
+    if (letter == 0) return;
 
-    PendingChord pending;
-    pending.key = keyOf(chord.key);
-    if (pending.key == 0) return;
-
-    std::vector<KeyStroke> strokes;
+    std::vector<VirtualKey> pressed, released, givenBack;
     for (const ModifierPair& pair : modifierPairs) {
         const bool leftDown = device_.isDown(pair.left);
         const bool rightDown = device_.isDown(pair.right);
-        if (chord.*pair.wanted) {
-            // A modifier the user already holds is kept rather than pressed twice.
-            if (!leftDown && !rightDown) pending.pressed.push_back(pair.left);
-            continue;
+        if (!(chord.*pair.wanted)) {
+            if (leftDown) released.push_back(pair.left);
+            if (rightDown) released.push_back(pair.right);
+        } else if (!leftDown || !rightDown) {
+            // The key of the pair the user does not hold: whether the user lets the other go
+            // before the chord or holds it on, the window sees the modifier, and the chord's
+            // let-go leaves the user's key alone.
+            pressed.push_back(leftDown ? pair.right : pair.left);
+        } else {
+            pressed.push_back(pair.left);
+            givenBack.push_back(pair.left);
         }
-        if (leftDown) pending.released.push_back(pair.left);
-        if (rightDown) pending.released.push_back(pair.right);
     }
 
-    if (std::any_of(pending.released.begin(), pending.released.end(), opensAMenuWhenLetGo)) {
+    std::vector<KeyStroke> strokes;
+    if (std::any_of(released.begin(), released.end(), opensAMenuWhenLetGo)) {
         strokes.push_back({maskKey, false});
         strokes.push_back({maskKey, true});
     }
-    for (VirtualKey k : pending.released)
+    for (VirtualKey k : released)
         strokes.push_back({k, true});
-    for (VirtualKey k : pending.pressed)
+    for (VirtualKey k : pressed)
         strokes.push_back({k, false});
-    strokes.push_back({pending.key, false});
-    device_.type(strokes);
-    pending_ = std::move(pending);
+    strokes.push_back({letter, false});
+    strokes.push_back({letter, true});
+    for (auto k = pressed.rbegin(); k != pressed.rend(); ++k)
+        strokes.push_back({*k, true});
+    // Given back in the same run, so that the next mouse event reads the modifiers the user holds
+    // (a paste gesture holds Shift: read as let go, the release would type a copy).
+    for (VirtualKey k : released)
+        strokes.push_back({k, false});
+    for (VirtualKey k : givenBack)
+        strokes.push_back({k, false});
+    chord_.emplace(key, std::move(strokes));
 }
 
 void Typist::keyUp(VirtualKeyCode key)
 {
-    if (skipped_ == key) {
-        skipped_.reset();
-        return;
-    }
-    if (!pending_) {
-        // The key-down could not be made; make sure its key is not left down either way.
-        const Chord chord = chordFor(TerminalKind::none, key, 0);
-        if (!chord.skip) {
-            if (const VirtualKey k = keyOf(chord.key); k != 0) device_.type({{k, true}});
-        }
-        return;
-    }
-    PendingChord pending = std::move(*pending_);
-    pending_.reset();
+    if (chord_ && chord_->first == key) send(chord_->second);
+    chord_.reset();
+}
 
-    std::vector<KeyStroke> strokes{{pending.key, true}};
-    for (auto k = pending.pressed.rbegin(); k != pending.pressed.rend(); ++k)
-        strokes.push_back({*k, true});
-    // Given back at once, so that the next mouse event reads the modifiers the user holds (a
-    // paste gesture holds Shift: read as let go, the release would type a copy).
-    for (VirtualKey k : pending.released) {
-        strokes.push_back({k, false});
-        awaitingReturn_.set(k);
-        letGoAgain_.reset(k);
+void Typist::send(const std::vector<KeyStroke>& strokes)
+{
+    if (strokes.empty()) return;
+    // Only what went in comes round; the hook's messages are read after this returns.
+    const std::size_t typed = std::min(device_.type(strokes), strokes.size());
+    for (std::size_t i = 0; i < typed; ++i) {
+        Watch& watch = watches_[strokes[i].key];
+        if (watch.oursToCome++ == 0) watch.userDown.reset();
+        watch.endsDown = !strokes[i].up;
+        watch.correction.reset();
     }
-    device_.type(strokes);
 }
 
 bool Typist::keyObserved(VirtualKey key, bool up, bool ours)
 {
-    if (!awaitingReturn_.test(key)) return false;
-    if (ours) {
-        if (up) return false;
-        awaitingReturn_.reset(key);
-        return letGoAgain_.test(key);
+    Watch& watch = watches_[key];
+    if (watch.oursToCome == 0) return false;
+    if (!ours) {
+        watch.userDown = !up;
+        return false;
     }
-    // The user's own event reached the system before our give-back: the last one says whether
-    // the key is still held.
-    letGoAgain_.set(key, up);
-    return false;
+    if (--watch.oursToCome > 0) return false;
+    if (watch.userDown && *watch.userDown != watch.endsDown) watch.correction = watch.userDown;
+    watch.userDown.reset();
+    return watch.correction.has_value();
 }
 
 void Typist::settle()
 {
     std::vector<KeyStroke> strokes;
-    for (int k = 0; k < 256; ++k) {
-        if (letGoAgain_.test(k) && !awaitingReturn_.test(k)) {
-            strokes.push_back({static_cast<VirtualKey>(k), true});
-            letGoAgain_.reset(k);
+    for (std::size_t k = 0; k < watches_.size(); ++k) {
+        if (auto& correction = watches_[k].correction) {
+            strokes.push_back({static_cast<VirtualKey>(k), !*correction});
+            correction.reset();
         }
     }
-    if (!strokes.empty()) device_.type(strokes);
+    send(strokes);
 }
 
 }  // namespace snaplark::platform::win32

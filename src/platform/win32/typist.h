@@ -1,6 +1,7 @@
 #pragma once
 
-#include <bitset>
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -24,37 +25,42 @@ struct KeyStroke {
 class KeyboardDevice {
 public:
     virtual ~KeyboardDevice() = default;
-    // The key's logical state, as the next input event will find it.
+    // The key's state as the system has it now; input still on its way may change it.
     virtual bool isDown(VirtualKey key) const = 0;
     // The kind of the foreground window.
     virtual TerminalKind foregroundKind() const = 0;
-    // The key that types the character in the foreground window's keyboard layout.
+    // The key that types the character in the focused window's keyboard layout.
     virtual VirtualKey keyTyping(char character) const = 0;
-    // Types the strokes, in order, as one uninterrupted run of input.
-    virtual void type(const std::vector<KeyStroke>& strokes) = 0;
+    // Types the strokes, in order, as one uninterrupted run of input; returns how many of them
+    // went in, from the first.
+    virtual std::size_t type(const std::vector<KeyStroke>& strokes) = 0;
 };
 
-// Types the copy and paste chords so that the focused window sees exactly the chord's modifiers:
-// the other modifiers the user holds are let go for the chord and given back afterwards, and a
-// give-back the user has meanwhile let go of is let go again once it has come round through the
-// keyboard hook (Windows does not drop a key-up of a key that is already up, so the order in which
-// the system took the two decides whether the key ends up down).
+// Types the copy and paste chords so that the focused window sees exactly the chord: the whole
+// chord, with its own modifiers pressed and let go, the user's other modifiers let go before it and
+// given back after it, goes in one run that no other input can split. The keys the user holds are
+// read from the system when the chord is made, which may not yet show a key the user has just let
+// go or pressed; so each key the chord touches is watched until the chord's last event on it has
+// come round through the keyboard hook, and a key event of the user's that came round before it
+// decides how the key must end (Windows takes input in the hook's order).
 class Typist {
 public:
     explicit Typist(KeyboardDevice& device) : device_(device) {}
 
-    // The key-down of the agent's virtual key with its flag word: the chord's modifiers and key.
+    // The key-down of the agent's virtual key with its flag word: makes the chord.
     void keyDown(VirtualKeyCode key, ModifierFlags flags);
-    // Its key-up: lets go of what the key-down pressed and gives back what it let go.
+    // Its key-up: types the chord.
     void keyUp(VirtualKeyCode key);
 
     // A key event as the keyboard hook saw it; `ours` when this typist typed it. True when
-    // settle() has keys to let go of again.
+    // settle() has keys to set as the user left them.
     bool keyObserved(VirtualKey key, bool up, bool ours);
-    // Lets go of the keys given back that the user had let go of meanwhile.
+    // Sets the keys the user moved while a chord went through as the user left them.
     void settle();
+    // The hooks were installed again: events typed before may never come round.
+    void forgetWatches() { watches_ = {}; }
 
-    // The modifier keys the typist lets go of and gives back, left and right of each pair.
+    // The modifier keys, left and right of each pair.
     static constexpr VirtualKey leftShift = 0xA0, rightShift = 0xA1, leftControl = 0xA2,
                                 rightControl = 0xA3, leftAlt = 0xA4, rightAlt = 0xA5,
                                 leftWin = 0x5B, rightWin = 0x5C;
@@ -64,19 +70,20 @@ public:
     static constexpr VirtualKey insertKey = 0x2D;
 
 private:
-    struct PendingChord {
-        VirtualKey key = 0;
-        std::vector<VirtualKey> pressed;   // modifiers this chord pressed, in order
-        std::vector<VirtualKey> released;  // modifiers the user held that this chord let go
+    struct Watch {
+        int oursToCome = 0;              // our events on the key not yet seen by the hook
+        bool endsDown = false;           // how our last event leaves it
+        std::optional<bool> userDown;    // the user's last event on it meanwhile
+        std::optional<bool> correction;  // down or up, for settle()
     };
 
     VirtualKey keyOf(ChordKey key) const;
+    // Types the strokes and watches each key they touch.
+    void send(const std::vector<KeyStroke>& strokes);
 
     KeyboardDevice& device_;
-    std::optional<PendingChord> pending_;
-    std::optional<VirtualKeyCode> skipped_;  // the window takes no chord for this key
-    std::bitset<256> awaitingReturn_;        // given back; the give-back has not come round yet
-    std::bitset<256> letGoAgain_;
+    std::optional<std::pair<VirtualKeyCode, std::vector<KeyStroke>>> chord_;
+    std::array<Watch, 256> watches_{};
 };
 
 }  // namespace snaplark::platform::win32

@@ -5,13 +5,11 @@
 namespace snaplark::platform::win32 {
 namespace {
 
-constexpr wchar_t settingsKey[] = L"Software\\Snaplark";
-
 // The user's settings under HKEY_CURRENT_USER\Software\Snaplark: each switch a DWORD, 1 or 0. A
 // value put there by hand as a string or a QWORD is read by the same rule as on every desktop.
 class RegistryDefaults final : public UserDefaults {
 public:
-    RegistryDefaults() : key_(settingsKey, RegistryKey::Access::read) {}
+    RegistryDefaults() : key_(settingsKeyPath, RegistryKey::Access::read) {}
 
     std::optional<PropertyValue> objectForKey(std::string_view key) override
     {
@@ -26,7 +24,7 @@ public:
 
     void setBool(bool value, std::string_view key) override
     {
-        RegistryKey writable(settingsKey, RegistryKey::Access::create);
+        RegistryKey writable(settingsKeyPath, RegistryKey::Access::create);
         writable.setNumber(wide(key), value ? 1 : 0);
     }
 

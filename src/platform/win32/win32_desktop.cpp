@@ -1,6 +1,7 @@
 #include "platform/win32/win32_desktop.h"
 
 #include "platform/win32/focus.h"
+#include "platform/win32/integrity.h"
 
 namespace snaplark::platform::win32 {
 namespace {
@@ -32,8 +33,9 @@ bool isExtended(VirtualKey key)
 
 }  // namespace
 
-Win32Desktop::Win32Desktop(HWND window)
-    : observer_(window, clickMessage, keyMessage), typist_(*this)
+Win32Desktop::Win32Desktop(HWND window, std::function<void(HWND)> unreachable)
+    : observer_(window, {clickMessage, keyMessage, unseenMessage}), typist_(*this),
+      unreachable_(std::move(unreachable))
 {
 }
 
@@ -49,9 +51,24 @@ void Win32Desktop::onKey(WPARAM wParam, LPARAM lParam)
     if (typist_.keyObserved(key.key, key.up, key.ours)) typist_.settle();
 }
 
+// A hook was lost, or input went where the hooks do not see: chords typed before may never come
+// round, and an elevated window in front would explain it.
+void Win32Desktop::onUnseen()
+{
+    typist_.forgetWatches();
+    checkReach();
+}
+
+void Win32Desktop::checkReach()
+{
+    const HWND window = foreground().window;
+    if (runsAboveUs(window) && unreachable_) unreachable_(window);
+}
+
 void Win32Desktop::onClick(WPARAM wParam, LPARAM lParam)
 {
     const Observer::Click click = Observer::decode(wParam, lParam);
+    lastClickFlags_ = click.flags;
     const std::uint64_t mask = click.press ? leftMouseDownMask : leftMouseUpMask;
     const Event event{click.flags};
     for (const auto& [monitorMask, handler] : monitors_) {
@@ -77,11 +94,15 @@ void Win32Desktop::post(EventTap /*tap*/, const KeyboardEvent& event)
 {
     const auto& e = dynamic_cast<const Win32KeyEvent&>(event);
     if (e.down) {
-        observer_.setChordInFlight(observer_.currentFlags());
+        // A chord follows the click that asked for it, in the same turn of the loop.
+        observer_.setChordInFlight(lastClickFlags_);
+        checkReach();
         typist_.keyDown(e.key, e.flags);
     } else {
         typist_.keyUp(e.key);
         observer_.setChordInFlight(std::nullopt);
+        // A chord of the icon's own comes with no click.
+        lastClickFlags_ = 0;
     }
 }
 
@@ -100,7 +121,7 @@ VirtualKey Win32Desktop::keyTyping(char character) const
     return win32::keyTyping(character, foreground().layout);
 }
 
-void Win32Desktop::type(const std::vector<KeyStroke>& strokes)
+std::size_t Win32Desktop::type(const std::vector<KeyStroke>& strokes)
 {
     std::vector<INPUT> inputs;
     inputs.reserve(strokes.size());
@@ -118,9 +139,11 @@ void Win32Desktop::type(const std::vector<KeyStroke>& strokes)
         input.ki.dwExtraInfo = typedByUs;
         inputs.push_back(input);
     }
-    if (!inputs.empty()) {
-        SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-    }
+    // SendInput: the events "are not interspersed with other keyboard or mouse input events
+    // inserted either by the user ... or by calls to keybd_event, mouse_event, or other calls to
+    // SendInput"; it returns how many went in. (Wine delivers them one by one.)
+    if (inputs.empty()) return 0;
+    return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
 }  // namespace snaplark::platform::win32

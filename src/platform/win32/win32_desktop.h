@@ -21,20 +21,25 @@ class Win32Desktop final : public EventMonitors, public KeyboardEvents, private 
 public:
     static constexpr UINT clickMessage = WM_APP + 1;
     static constexpr UINT keyMessage = WM_APP + 2;
+    static constexpr UINT unseenMessage = WM_APP + 4;
 
-    explicit Win32Desktop(HWND window);
+    // `unreachable` hears of a foreground window that no chord can reach, each time it is seen.
+    Win32Desktop(HWND window, std::function<void(HWND)> unreachable);
 
     // Starts watching; false when Windows refused the mouse or the keyboard hook.
     bool startObserving();
-    // Installs the hooks again: after resume from sleep and when the session is unlocked.
+    // Installs the hooks again: after resume from sleep.
     void reinstallHooks() { observer_.reinstall(); }
+    // Takes the hooks out while the session is locked, and back in when it is unlocked.
+    void setLocked(bool locked) { observer_.setLocked(locked); }
     // Whether our menu is open: clicks then are ours.
     void setMenuOpen(bool open) { observer_.setMenuOpen(open); }
     // Where our notification icon is: clicks there are ours too.
     void setIconRect(const RECT& rect) { observer_.setIconRect(rect); }
-    // The window's procedure hands these two messages here.
+    // The window's procedure hands these three messages here.
     void onClick(WPARAM wParam, LPARAM lParam);
     void onKey(WPARAM wParam, LPARAM lParam);
+    void onUnseen();
 
     std::shared_ptr<MonitorToken>
     addGlobalMonitorForEventsMatchingMask(std::uint64_t mask,
@@ -46,11 +51,14 @@ private:
     bool isDown(VirtualKey key) const override;
     TerminalKind foregroundKind() const override;
     VirtualKey keyTyping(char character) const override;
-    void type(const std::vector<KeyStroke>& strokes) override;
+    std::size_t type(const std::vector<KeyStroke>& strokes) override;
+    void checkReach();
 
     Observer observer_;
     Typist typist_;
+    std::function<void(HWND)> unreachable_;
     bool observing_ = false;
+    ModifierFlags lastClickFlags_ = 0;
     std::vector<std::pair<std::uint64_t, std::function<void(const Event&)>>> monitors_;
 };
 

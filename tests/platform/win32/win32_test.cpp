@@ -117,50 +117,38 @@ TEST(ProgramIcon, TheNotificationIconFollowsTheDpi)
     }
 }
 
-// The toggle follows the key as the hook sees it, from the state at the start; a held key's
-// repeats do not toggle again, and other keys leave it be.
-TEST(CapsLock, TogglesOncePerPressFromItsStartingState)
-{
-    struct Case {
-        bool start;
-        std::vector<std::pair<VirtualKey, bool>> keys;  // key, up
-        bool on;
-    };
-    const Case cases[] = {
-        {false, {{VK_CAPITAL, false}, {VK_CAPITAL, true}}, true},
-        {true, {{VK_CAPITAL, false}, {VK_CAPITAL, true}}, false},
-        {false, {{VK_CAPITAL, false}, {VK_CAPITAL, false}, {VK_CAPITAL, false}}, true},
-        {false, {{VK_CAPITAL, false}, {VK_CAPITAL, true}, {VK_CAPITAL, false}}, false},
-        {true, {{VK_NUMLOCK, false}, {VK_NUMLOCK, true}, {'A', false}}, true},
-    };
-    for (const Case& c : cases) {
-        CapsLock caps(c.start);
-        for (const auto& [key, up] : c.keys)
-            caps.key(key, up);
-        EXPECT_EQ(caps.on(), c.on) << &c - cases;
-    }
-}
-
-// Hooks are lost when input moved on between two looks and neither hook was called.
-TEST(HookWatch, InputTheHooksNeverSawMeansTheyWereRemoved)
+// Each hook is lost when input moved on between two looks that it should have seen: the mouse
+// hook when the pointer moved, the keyboard hook when the mouse hook saw nothing and the pointer
+// stayed.
+TEST(HookWatch, InputAHookShouldHaveSeenMeansItWasRemoved)
 {
     struct Look {
-        bool called;
+        bool mouse, keyboard;  // called
         DWORD lastInput;
-        bool lost;
+        POINT pointer;
+        bool mouseLost, keyboardLost;
     };
     const std::vector<std::vector<Look>> runs{
-        {{false, 100, false}, {false, 100, false}},  // idle: nothing to see
-        {{false, 100, false}, {true, 250, false}},   // input, and a hook saw it
-        {{false, 100, false}, {false, 250, true}},   // input no hook saw
-        {{false, 100, false}, {false, 90, true}},    // the tick may go back (SendInput's own)
-        {{false, 100, false}, {false, 250, true}, {true, 300, false}},  // installed again
+        {{false, false, 100, {5, 5}, false, false}, {false, false, 100, {5, 5}, false, false}},
+        // Typing: the keyboard hook saw it, or nothing did; the mouse hook had nothing to see.
+        {{false, false, 100, {5, 5}, false, false}, {false, true, 250, {5, 5}, false, false}},
+        {{false, false, 100, {5, 5}, false, false}, {false, false, 90, {5, 5}, false, true}},
+        // The pointer moved: the mouse hook saw it, or nothing did; the keyboard is not judged.
+        {{false, false, 100, {5, 5}, false, false}, {true, false, 250, {9, 5}, false, false}},
+        {{false, false, 100, {5, 5}, false, false}, {false, true, 250, {9, 5}, true, false}},
+        // Installed again, both are seen once more.
+        {{false, false, 100, {5, 5}, false, false},
+         {false, false, 250, {9, 5}, true, false},
+         {true, true, 300, {1, 5}, false, false}},
     };
     for (const auto& run : runs) {
         HookWatch watch;
         for (const Look& look : run) {
-            if (look.called) watch.hookCalled();
-            EXPECT_EQ(watch.lost(look.lastInput), look.lost) << &run - runs.data();
+            if (look.mouse) watch.mouseCalled();
+            if (look.keyboard) watch.keyboardCalled();
+            const HookWatch::Lost lost = watch.look(look.lastInput, look.pointer);
+            EXPECT_EQ(lost.mouse, look.mouseLost) << &run - runs.data();
+            EXPECT_EQ(lost.keyboard, look.keyboardLost) << &run - runs.data();
         }
     }
 }
@@ -206,13 +194,16 @@ std::string text(const std::vector<KeyStroke>& strokes)
 
 // The system's input queue as far as the typist can tell: key events, the user's and ours, are
 // taken in the order they were queued; each changes the keyboard state (a key-up of a key that is
-// up changes nothing, as on Windows) and passes the keyboard hook.
+// up changes nothing, as on Windows) and passes the keyboard hook. The state the typist reads is
+// the one of the events taken so far, so a user's key event still queued is not in it yet, as on
+// Windows, where a key's state moves only once the hooks have returned (LowLevelKeyboardProc).
 struct FakeSystem final : KeyboardDevice {
     std::string windowClass = "Notepad";
     VirtualKey keyForC = 'C';
     std::bitset<256> state;
     std::deque<std::pair<KeyStroke, bool>> queue;  // with whether the typist typed it
     std::vector<KeyStroke> typed;
+    std::string seen;  // each key but a modifier or the mask that the window got, as "Ctrl+C"
     Typist typist{*this};
 
     // Takes everything queued, as the hook sees it, settling when the typist asks.
@@ -220,6 +211,12 @@ struct FakeSystem final : KeyboardDevice {
     {
         for (; !queue.empty(); queue.pop_front()) {
             const auto [stroke, ours] = queue.front();
+            if (!stroke.up &&
+                std::string("CJVI").find(static_cast<char>(stroke.key)) != std::string::npos) {
+                seen += state[lCtrl] || state[rCtrl] ? "Ctrl+" : "";
+                seen += state[lShift] || state[rShift] ? "Shift+" : "";
+                seen += static_cast<char>(stroke.key);
+            }
             state.set(stroke.key, !stroke.up);
             if (typist.keyObserved(stroke.key, stroke.up, ours)) typist.settle();
         }
@@ -227,12 +224,13 @@ struct FakeSystem final : KeyboardDevice {
     bool isDown(VirtualKey key) const override { return state.test(key); }
     TerminalKind foregroundKind() const override { return consoleKindOf(windowClass); }
     VirtualKey keyTyping(char character) const override { return character == 'c' ? keyForC : 'V'; }
-    void type(const std::vector<KeyStroke>& strokes) override
+    std::size_t type(const std::vector<KeyStroke>& strokes) override
     {
         for (const KeyStroke& stroke : strokes) {
             typed.push_back(stroke);
             queue.push_back({stroke, true});
         }
+        return strokes.size();
     }
 };
 
@@ -244,7 +242,8 @@ std::bitset<256> keys(const std::vector<VirtualKey>& held)
     return bits;
 }
 
-// Each chord as the focused window must see it, and every key the user held down again after.
+// Each chord, whole in one run, with the modifiers it presses on the side of each pair the user
+// does not hold, and every key the user held down again after.
 TEST(Typist, TypesExactlyTheChordAndGivesBackWhatTheUserHolds)
 {
     struct Case {
@@ -255,18 +254,25 @@ TEST(Typist, TypesExactlyTheChordAndGivesBackWhatTheUserHolds)
         VirtualKey keyForC = 'C';
     };
     const Case cases[] = {
-        {"Notepad", keyC, {lCtrl}, "+J -J", 'J'},  // where Dvorak has its c
-        {"Notepad", keyV, {lShift, rShift, lCtrl}, "-LShift -RShift +V -V +LShift +RShift"},
+        {"Notepad", keyC, {lCtrl}, "+RCtrl +J -J -RCtrl", 'J'},  // where Dvorak has its c
+        {"Notepad", keyC, {lCtrl, rCtrl}, "+LCtrl +C -C -LCtrl +LCtrl"},
+        {"Notepad",
+         keyV,
+         {lShift, rShift, lCtrl},
+         "-LShift -RShift +RCtrl +V -V -RCtrl +LShift +RShift"},
         // Alt and Win are let go behind a mask key, or the window's menu or Start would open.
         {"Notepad", keyC, {lAlt, lWin}, "+Mask -Mask -LAlt -LWin +LCtrl +C -C -LCtrl +LAlt +LWin"},
         // The console and Windows Terminal take Ctrl+Insert and Shift+Insert by default
         // (Ctrl+Shift+V only when the console's opt-in is on); window classes match exactly.
-        {"ConsoleWindowClass", keyV, {rShift, rCtrl}, "-RCtrl +Insert -Insert +RCtrl"},
-        {"CASCADIA_HOSTING_WINDOW_CLASS", keyC, {lCtrl}, "+Insert -Insert"},
-        {"consolewindowclass", keyC, {lCtrl}, "+C -C"},
+        {"ConsoleWindowClass",
+         keyV,
+         {rShift, rCtrl},
+         "-RCtrl +LShift +Insert -Insert -LShift +RCtrl"},
+        {"CASCADIA_HOSTING_WINDOW_CLASS", keyC, {lCtrl}, "+RCtrl +Insert -Insert -RCtrl"},
+        {"consolewindowclass", keyC, {lCtrl}, "+RCtrl +C -C -RCtrl"},
         // PuTTY and mintty copy what is selected by themselves, and paste with Shift+Insert.
         {"PuTTY", keyC, {lCtrl}, ""},
-        {"mintty", keyV, {lCtrl, lShift}, "-LCtrl +Insert -Insert +LCtrl"},
+        {"mintty", keyV, {lCtrl, lShift}, "-LCtrl +RShift +Insert -Insert -RShift +LCtrl"},
     };
     for (const Case& c : cases) {
         FakeSystem system;
@@ -282,41 +288,50 @@ TEST(Typist, TypesExactlyTheChordAndGivesBackWhatTheUserHolds)
     }
 }
 
-// The user lets go of Shift (and maybe takes it again) while the paste chord goes through the
-// queue: Shift must end as the user left it.
-TEST(Typist, AShiftTheUserLetsGoMidChordEndsAsTheUserLeftIt)
+// The user lets go of a modifier (and maybe takes it again) just before the chord, too late for
+// the keyboard state the chord was made from, or just after it: the window still gets the chord,
+// never a bare letter, and each key ends as the user left it.
+TEST(Typist, AKeyTheUserMovesAroundTheChordEndsAsTheUserLeftIt)
 {
     struct Case {
-        std::vector<KeyStroke> beforeKeyUp, afterChord;
-        std::vector<VirtualKey> held;
+        VirtualKeyCode key;
+        std::vector<VirtualKey> heldBefore;
+        std::vector<KeyStroke> beforeChord, afterChord;
+        std::string seen;
+        std::vector<VirtualKey> heldAfter;
     };
     const Case cases[] = {
-        {{{lShift, true}}, {}, {lCtrl}},
-        {{}, {{lShift, true}}, {lCtrl}},
-        {{{lShift, true}, {lShift, false}}, {}, {lShift, lCtrl}},
+        {keyC, {lCtrl}, {{lCtrl, true}}, {}, "Ctrl+C", {}},
+        {keyC, {lCtrl, rCtrl}, {{lCtrl, true}}, {}, "Ctrl+C", {rCtrl}},
+        {keyC, {lCtrl}, {{lCtrl, true}, {lCtrl, false}}, {}, "Ctrl+C", {lCtrl}},
+        {keyV, {lCtrl, lShift}, {{lShift, true}}, {}, "Ctrl+V", {lCtrl}},
+        {keyV, {lCtrl, lShift}, {{lCtrl, true}, {lShift, true}}, {}, "Ctrl+V", {}},
+        {keyV, {lCtrl, lShift}, {}, {{lShift, true}}, "Ctrl+V", {lCtrl}},
+        {keyV, {lCtrl, lShift}, {{lShift, true}, {lShift, false}}, {}, "Ctrl+V", {lShift, lCtrl}},
     };
     for (const Case& c : cases) {
         FakeSystem system;
-        system.state = keys({lCtrl, lShift});
-        system.typist.keyDown(keyV, modifier::command);
-        for (KeyStroke s : c.beforeKeyUp)
+        system.state = keys(c.heldBefore);
+        for (KeyStroke s : c.beforeChord)
             system.queue.push_back({s, false});
-        system.typist.keyUp(keyV);
+        system.typist.keyDown(c.key, modifier::command);
+        system.typist.keyUp(c.key);
         system.process();
         for (KeyStroke s : c.afterChord)
             system.queue.push_back({s, false});
         system.process();
-        EXPECT_EQ(system.state, keys(c.held)) << &c - cases;
+        EXPECT_EQ(system.seen, c.seen) << &c - cases;
+        EXPECT_EQ(system.state, keys(c.heldAfter)) << &c - cases;
     }
 }
 
-TEST(Typist, AKeyUpAloneLetsGoOfItsKeyAndAKeyWithoutAPositionTypesNothing)
+TEST(Typist, AKeyUpAloneOrAKeyWithoutAPositionTypesNothing)
 {
     FakeSystem system;
     system.typist.keyUp(keyC);
     system.typist.keyDown(3, modifier::command);
     system.typist.keyUp(3);
-    EXPECT_EQ(text(system.typed), "-C");
+    EXPECT_EQ(text(system.typed), "");
 }
 
 }  // namespace
