@@ -1,5 +1,6 @@
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "app/dialog_texts.h"
 #include "gesture/app_delegate.h"
@@ -74,12 +75,31 @@ void AppDelegate::showAboutAlert()
     runAlert(platform_.alerts, aboutTitle(platform_.mainBundle.infoDictionary()), informative);
 }
 
+// What stops the gestures, if anything does, follows the gestures' description, with a button
+// for each problem one action mends.
 void AppDelegate::showHowToUseAlert()
 {
     const bool controlKey =
         platform_.application.keyboardWords() == platform::KeyboardWords::control;
-    runAlert(platform_.alerts, dialog_texts::howToUseTitle,
-             controlKey ? dialog_texts::howToUseTextControlKey : dialog_texts::howToUseText);
+    std::string informative(controlKey ? dialog_texts::howToUseTextControlKey
+                                       : dialog_texts::howToUseText);
+    const auto notes = platform_.application.helpNotes();
+    std::vector<std::size_t> fixes;
+    for (std::size_t i = 0; i < notes.size(); ++i) {
+        informative += "\n\n" + notes[i].text;
+        if (!notes[i].fixTitle.empty()) fixes.push_back(i);
+    }
+    auto alert = platform_.alerts.makeAlert();
+    alert->setMessageText(dialog_texts::howToUseTitle);
+    alert->setInformativeText(informative);
+    alert->addButtonWithTitle(dialog_texts::okButton);
+    for (const std::size_t i : fixes)
+        alert->addButtonWithTitle(notes[i].fixTitle);
+    // Buttons answer 1000, 1001… in the order they were added.
+    const long response = alert->runModal() - 1001;
+    if (response >= 0 && static_cast<std::size_t>(response) < fixes.size()) {
+        platform_.application.applyFix(fixes[static_cast<std::size_t>(response)]);
+    }
 }
 
 }  // namespace snaplark

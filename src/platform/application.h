@@ -1,5 +1,9 @@
 #pragma once
 
+#include <cstddef>
+#include <string>
+#include <vector>
+
 #include "platform/object.h"
 
 namespace snaplark::platform {
@@ -13,10 +17,21 @@ enum class ActivationPolicy : long {
 // Windows name Control.
 enum class KeyboardWords { command, control };
 
+// Something that stops the gestures now, as the How-to-use dialog tells it: what is wrong and
+// what to do, and the title of a button that mends it where one action can.
+struct HelpNote {
+    std::string text;
+    std::string fixTitle;  // empty: nothing to press
+};
+
 class Application {
 public:
     virtual ~Application() = default;
     virtual KeyboardWords keyboardWords() const { return KeyboardWords::command; }
+    // What stops the gestures now; most platforms never know of anything.
+    virtual std::vector<HelpNote> helpNotes() const { return {}; }
+    // The button of helpNotes()[note] was pressed.
+    virtual void applyFix(std::size_t /*note*/) {}
     virtual void setActivationPolicy(ActivationPolicy policy) = 0;
     // Ends the application after the delegate's applicationWillTerminate.
     virtual void terminate(Object* sender) = 0;

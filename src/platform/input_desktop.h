@@ -8,6 +8,14 @@
 
 namespace snaplark::platform {
 
+// Something that stops a gesture, for the user to act on.
+struct Problem {
+    std::string key;       // the same for as long as the condition lasts
+    std::string summary;   // what does not work: the tool tip's line and a notification's
+    std::string remedy;    // what to do about it: the How-to-use dialog's paragraph
+    std::string fixTitle;  // the button that mends it where one action can; empty for none
+};
+
 // A desktop's input as a shell drives it: the left button of other applications observed, and
 // keystrokes typed. Every handler and keystroke runs on the thread that calls dispatch().
 class InputDesktop {
@@ -16,8 +24,15 @@ public:
 
     // One sentence for each thing the desktop lacks, saying what does not work without it.
     virtual std::vector<std::string> missing() const = 0;
-    // What stops the gestures now, a sentence each, for the user to see while it lasts.
-    virtual std::vector<std::string> problems() const { return {}; }
+    // What stops the gestures now, for the user to see while it lasts; by default what is
+    // missing.
+    virtual std::vector<Problem> problems() const
+    {
+        std::vector<Problem> problems;
+        for (const std::string& line : missing())
+            problems.push_back({line, line, line, {}});
+        return problems;
+    }
 
     virtual EventMonitors& eventMonitors() = 0;
     virtual KeyboardEvents& keyboard() = 0;

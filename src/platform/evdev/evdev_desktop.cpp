@@ -83,18 +83,28 @@ public:
     }
 
     std::vector<std::string> missing() const override { return missing_; }
-    std::vector<std::string> problems() const override
+    std::vector<Problem> problems() const override
     {
-        std::vector<std::string> problems;
+        std::vector<Problem> problems = problems_;
+        const std::string start = "Start it: sudo systemctl enable --now snaplark-inputd.socket";
         if (heldBy_) {
-            problems.push_back("Gestures are off: another program of this session holds the "
-                               "input service, " +
-                               *heldBy_);
+            problems.push_back(
+                {"service-held",
+                 "Gestures are off: another program holds the input service, " + *heldBy_,
+                 "Another program of this session, " + *heldBy_ +
+                     ", holds Snaplark's input service, so Snaplark sees no click. Quit that "
+                     "program; Snaplark takes its place within a few seconds.",
+                 {}});
         } else if (refusal_) {
-            problems.push_back("Gestures are off: the input service refused Snaplark: " +
-                               *refusal_);
+            problems.push_back({"service-refused",
+                                "Gestures are off: the input service refused Snaplark",
+                                "Snaplark's input service refused it: " + *refusal_ + ".",
+                                {}});
         } else if (service_ && away_) {
-            problems.emplace_back("Gestures are off: the input service does not answer");
+            problems.push_back({"service-away",
+                                "Gestures are off: the input service does not answer",
+                                "Snaplark's input service does not answer. " + start + ".",
+                                {}});
         }
         return problems;
     }
@@ -185,11 +195,20 @@ private:
         if (const std::string problem = devices_.open(); !problem.empty()) {
             missing_.push_back(problem + "; mouse gestures cannot be observed, the tray menu "
                                          "still works");
+            problems_.push_back({"devices",
+                                 "Gestures are off: Snaplark cannot read the input devices",
+                                 "Snaplark cannot read the input devices: " + problem + ".",
+                                 {}});
         } else {
             observing_ = true;
         }
         if (const std::string problem = keyboard_.open(paths.uinput); !problem.empty()) {
             missing_.push_back(problem);
+            problems_.push_back({"uinput",
+                                 "Copy and paste cannot be typed: Snaplark cannot make "
+                                 "its virtual keyboard",
+                                 "Snaplark " + problem + ".",
+                                 {}});
         }
         refreshWatches();
     }
@@ -334,6 +353,7 @@ private:
     int ready_;
     int timer_;
     std::vector<std::string> missing_;
+    std::vector<Problem> problems_;  // what was missing at start, for the user
     bool observing_ = false;
     OwnClicks ownClicks_;
     std::vector<std::pair<std::uint64_t, std::function<void(const Event&)>>> monitors_;

@@ -15,6 +15,17 @@ namespace {
 constexpr const char* plainChords = "so terminals get the plain chords there (Control + drag types "
                                     "Control+C, which interrupts their program)";
 
+Problem noSource()
+{
+    return {"no-active-window",
+            "This desktop does not say which window is active: a Control + drag in a terminal "
+            "interrupts its program",
+            "This desktop does not tell Snaplark which window is active, so a Control + drag in a "
+            "terminal types Control+C, which interrupts its program. Switch the copy gesture off "
+            "if you work in terminals.",
+            {}};
+}
+
 QString shellOwner(const QDBusConnection& bus, const QString& name)
 {
     const QDBusReply<QString> owner = bus.interface()->serviceOwner(name);
@@ -35,6 +46,17 @@ ActiveWindowReports::ActiveWindowReports(std::function<void(const std::string&)>
                   << "; enable it with \"gnome-extensions enable snaplark@snaplark.example\" "
                      "(GNOME 45 and later) or \"gnome-extensions enable "
                      "snaplark-legacy@snaplark.example\" (GNOME 43 and 44), then log in again\n";
+        setProblem(Problem{
+            gnomeExtensionProblem,
+            "Snaplark's GNOME extension is off: no menu in the top bar, and a Control + drag in a "
+            "terminal interrupts its program",
+            "GNOME Shell shows Snaplark's menu in the top bar, and tells it which window is "
+            "active, only through Snaplark's extension; without it a Control + drag in a "
+            "terminal types Control+C, which interrupts its program. Enable it with the button "
+            "below, or with \"gnome-extensions enable snaplark@snaplark.example\" (GNOME 45 and "
+            "later; snaplark-legacy@snaplark.example for GNOME 43 and 44). An extension installed "
+            "since you logged in is loaded only after you log out and in again.",
+            "Enable the GNOME extension"});
     });
 }
 
@@ -49,6 +71,7 @@ void ActiveWindowReports::start()
     if (!bus.isConnected()) {
         std::cerr << "snaplark: no session bus, so the desktop cannot say which window is active; "
                   << plainChords << '\n';
+        setProblem(noSource());
         return;
     }
     bus.registerObject(QString::fromLatin1(path), this,
@@ -63,6 +86,14 @@ void ActiveWindowReports::start()
             std::cerr << "snaplark: KWin did not take the script that tells which window is "
                          "active, "
                       << plainChords << '\n';
+            setProblem(Problem{"kwin-script",
+                               "KWin did not take Snaplark's script: a Control + drag in a "
+                               "terminal interrupts its program",
+                               "KWin tells Snaplark which window is active only through a script "
+                               "of Snaplark's, which KWin did not take; a Control + drag in a "
+                               "terminal types Control+C, which interrupts its program. Switch "
+                               "the copy gesture off if you work in terminals.",
+                               {}});
         }
     } else if (running("org.gnome.Shell")) {
         // The extension reports as soon as it sees us on the bus.
@@ -70,6 +101,31 @@ void ActiveWindowReports::start()
     } else {
         std::cerr << "snaplark: this desktop does not say which window is active, " << plainChords
                   << "; switch the copy gesture off if you work in terminals\n";
+        setProblem(noSource());
+    }
+}
+
+void ActiveWindowReports::setProblem(std::optional<Problem> problem)
+{
+    problem_ = std::move(problem);
+    if (changed_) changed_();
+}
+
+void ActiveWindowReports::enableGnomeExtension()
+{
+    // org.gnome.Shell.Extensions (GNOME Shell's D-Bus interface): ShellVersion tells which form
+    // loads, EnableExtension turns it on for this user, as the Extensions application does.
+    QDBusInterface extensions(QStringLiteral("org.gnome.Shell"), QStringLiteral("/org/gnome/Shell"),
+                              QStringLiteral("org.gnome.Shell.Extensions"),
+                              QDBusConnection::sessionBus());
+    const QString version = extensions.property("ShellVersion").toString();
+    const bool modules = version.section(QLatin1Char('.'), 0, 0).toInt() >= 45;
+    const QString uuid = modules ? QStringLiteral("snaplark@snaplark.example")
+                                 : QStringLiteral("snaplark-legacy@snaplark.example");
+    const QDBusReply<bool> enabled = extensions.call(QStringLiteral("EnableExtension"), uuid);
+    if (!enabled.isValid() || !enabled.value()) {
+        std::cerr << "snaplark: GNOME Shell did not enable " << uuid.toStdString()
+                  << "; if it was installed since you logged in, log out and in again\n";
     }
 }
 
@@ -77,6 +133,7 @@ void ActiveWindowReports::Report(const QString& applicationId)
 {
     if (!fromShell()) return;
     reported_ = true;
+    if (problem_) setProblem(std::nullopt);
     active_ = applicationId;
     report_(applicationId.toStdString());
 }

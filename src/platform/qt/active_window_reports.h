@@ -5,7 +5,10 @@
 #include <QString>
 #include <QTimer>
 #include <functional>
+#include <optional>
 #include <string>
+
+#include "platform/input_desktop.h"
 
 namespace snaplark::platform::qt {
 
@@ -33,6 +36,14 @@ public:
     void start();
     QString activeApplication() const { return active_; }
 
+    // Why terminals get the plain chords, while that lasts; `changed` hears when it begins and
+    // ends.
+    std::optional<Problem> problem() const { return problem_; }
+    void setChangedHandler(std::function<void()> changed) { changed_ = std::move(changed); }
+    // Asks GNOME Shell to enable Snaplark's extension, the form its version loads.
+    static void enableGnomeExtension();
+    static constexpr const char* gnomeExtensionProblem = "gnome-extension";
+
 public Q_SLOTS:
     Q_SCRIPTABLE void Report(const QString& applicationId);
 
@@ -40,12 +51,15 @@ private:
     bool loadKWinScript();
     void unloadKWinScript();
     bool fromShell() const;
+    void setProblem(std::optional<Problem> problem);
 
     std::function<void(const std::string&)> report_;
     bool kwinLoaded_ = false;
     bool reported_ = false;
     QString active_;
     QTimer extensionWait_;
+    std::optional<Problem> problem_;
+    std::function<void()> changed_;
 };
 
 }  // namespace snaplark::platform::qt

@@ -4,6 +4,8 @@
 #include <xcb/xcb.h>
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QEvent>
 #include <QIcon>
 #include <QMouseEvent>
@@ -22,9 +24,11 @@
 #include "platform/qt/active_window_reports.h"
 #include "platform/qt/autostart.h"
 #include "platform/qt/own_window_rects.h"
+#include "platform/qt/problem_notices.h"
 #include "platform/qt/process_entry.h"
 #include "platform/qt/qt_services.h"
 #include "platform/qt/qt_user_defaults.h"
+#include "platform/qt/status_menu_export.h"
 #include "platform/x11/x11_desktop.h"
 
 // The resources live in a static library, where nothing would otherwise pull them in.
@@ -249,21 +253,54 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
     auto delegate = module.makeDelegate(services.platform());
     services.setDelegate(delegate.get());
 
-    // Problems go to the icon's tool tip while they last; an agent started at login has no
-    // terminal to read standard error in.
-    std::vector<std::string> shownProblems;
+    // What stops the gestures goes where the user looks (an agent started at login has no
+    // terminal): a notification, the icon's tool tip, How to use.
+    qt::ProblemNotices notices(services);
+    services.setHelp([&notices] { return notices.helpNotes(); },
+                     [&notices](std::size_t note) { notices.applyFix(note); });
+    // The menu for a shell that draws it itself (Snaplark's GNOME extension, where no tray runs).
+    qt::StatusMenuExport menuExport(services);
+    const bool gnome = QDBusConnection::sessionBus().interface() &&
+                       QDBusConnection::sessionBus()
+                           .interface()
+                           ->isServiceRegistered(QStringLiteral("org.gnome.Shell"))
+                           .value();
+    if (gnome) {
+        for (const char* key : {qt::ActiveWindowReports::gnomeExtensionProblem, "no-icon"})
+            notices.setFix(key, [] { qt::ActiveWindowReports::enableGnomeExtension(); });
+    }
+    // Whether anything shows the icon is known only once trays and shells had time to answer.
+    bool iconLooked = false;
     const auto showProblems = [&] {
-        auto now = desktop->problems();
-        if (now == shownProblems) return;
-        shownProblems = std::move(now);
-        std::string text;
-        for (const std::string& problem : shownProblems)
-            text += (text.empty() ? "" : "\n") + problem;
-        services.showNotice(QString::fromStdString(text));
+        auto problems = desktop->problems();
+        const auto shell = activeWindowReports ? activeWindowReports->problem() : std::nullopt;
+        if (shell) problems.push_back(*shell);
+        const bool iconShown = QSystemTrayIcon::isSystemTrayAvailable() || menuExport.iconShown();
+        if (iconLooked && !iconShown &&
+            !(shell && shell->key == qt::ActiveWindowReports::gnomeExtensionProblem)) {
+            problems.push_back(
+                {"no-icon", "No tray shows Snaplark's icon, so its menu cannot be reached",
+                 gnome ? "GNOME shows Snaplark's icon and menu in the top bar only through "
+                         "Snaplark's extension (or the AppIndicator extension). Enable it with "
+                         "the button below, or with \"gnome-extensions enable "
+                         "snaplark@snaplark.example\" (snaplark-legacy@snaplark.example for GNOME "
+                         "43 and 44); an extension installed since you logged in is loaded only "
+                         "after you log out and in again."
+                       : "This desktop runs no system tray of the StatusNotifierItem kind; start "
+                         "one (a panel's tray) to reach Snaplark's menu.",
+                 gnome ? "Enable the GNOME extension" : ""});
+        }
+        notices.update(std::move(problems));
     };
+    if (activeWindowReports) activeWindowReports->setChangedHandler(showProblems);
+    menuExport.setIconShownHandler(showProblems);
     QSocketNotifier inputEvents(desktop->fileDescriptor(), QSocketNotifier::Read);
     QObject::connect(&inputEvents, &QSocketNotifier::activated, [desktop, &showProblems] {
         desktop->dispatch();
+        showProblems();
+    });
+    QTimer::singleShot(5000, [&] {
+        iconLooked = true;
         showProblems();
     });
 
@@ -272,6 +309,7 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
 
     QTimer::singleShot(0, [&] {
         delegate->applicationDidFinishLaunching();
+        menuExport.start();
         showProblems();
         services.showStatusItems();
         if (!QSystemTrayIcon::isSystemTrayAvailable()) {

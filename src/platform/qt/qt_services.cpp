@@ -64,6 +64,7 @@ public:
         if (action_->isCheckable()) action_->setChecked(isOn(state));
         // The "Disable" mark is the one the agent keeps equal to its suspension.
         if (isSuspendEntry_) services_.showSuspended(isOn(state));
+        services_.statusChanged();
     }
     QAction* action() const { return action_.get(); }
 
@@ -193,6 +194,7 @@ public:
         tray_.setContextMenu(menu_ ? menu_->menu() : nullptr);
     }
     void show() { tray_.show(); }
+    QMenu* menu() const { return menu_ ? menu_->menu() : nullptr; }
 
 private:
     QtServices& services_;
@@ -220,6 +222,7 @@ void QtServices::showStatusItems()
 
 void QtServices::showSuspended(bool suspended)
 {
+    suspended_ = suspended;
     for (const auto& weak : statusItems_) {
         if (auto item = weak.lock()) item->showSuspended(suspended);
     }
@@ -231,6 +234,15 @@ void QtServices::showNotice(const QString& notice)
     for (const auto& weak : statusItems_) {
         if (auto item = weak.lock()) item->showNotice();
     }
+    statusChanged();
+}
+
+QMenu* QtServices::statusMenu() const
+{
+    for (const auto& weak : statusItems_) {
+        if (auto item = weak.lock()) return item->menu();
+    }
+    return nullptr;
 }
 
 void QtServices::sendAction(Selector action, Responder* target, Object* sender)

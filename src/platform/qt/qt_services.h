@@ -8,6 +8,7 @@
 
 #include "platform/platform.h"
 
+class QMenu;
 class QTimer;
 
 namespace snaplark::platform::qt {
@@ -51,6 +52,32 @@ public:
     // A line the tool tips add under that state, such as a missing permission; empty for none.
     void showNotice(const QString& notice);
     const QString& notice() const { return notice_; }
+    bool suspended() const { return suspended_; }
+    // The first status item's menu, for those who draw it themselves; null before start-up.
+    QMenu* statusMenu() const;
+    // Called whenever the status menu's entries, the suspension or the notice change.
+    void setStatusChangedHandler(std::function<void()> handler)
+    {
+        statusChanged_ = std::move(handler);
+    }
+    void statusChanged()
+    {
+        if (statusChanged_) statusChanged_();
+    }
+    // What the How-to-use dialog says of problems, and what its buttons do.
+    void setHelp(std::function<std::vector<HelpNote>()> notes, std::function<void(std::size_t)> fix)
+    {
+        helpNotes_ = std::move(notes);
+        applyFix_ = std::move(fix);
+    }
+    std::vector<HelpNote> helpNotes() const override
+    {
+        return helpNotes_ ? helpNotes_() : std::vector<HelpNote>{};
+    }
+    void applyFix(std::size_t note) override
+    {
+        if (applyFix_) applyFix_(note);
+    }
     // Sends an action along the application's dispatch.
     void sendAction(Selector action, Responder* target, Object* sender);
 
@@ -97,6 +124,10 @@ private:
     Autostart* autostart_ = nullptr;
     UserDefaultsStore* userDefaultsStore_ = nullptr;
     std::function<void(bool)> menuShown_;
+    std::function<void()> statusChanged_;
+    std::function<std::vector<HelpNote>()> helpNotes_;
+    std::function<void(std::size_t)> applyFix_;
+    bool suspended_ = false;
     std::function<void(ActivationPolicy)> activationPolicyHook_;
     bool terminating_ = false;
     bool inMenuBar_ = false;

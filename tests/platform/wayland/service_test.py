@@ -121,17 +121,16 @@ left, right, source_y = pad.left, pad.right, pad.source_y
 
 
 def pastes(chord=(e.KEY_LEFTCTRL, e.KEY_V)):
-    """Control+Shift+click: the chord comes once Shift goes, and the text arrives once more."""
-    before = len(open(target_file).read())
-    # The cursor first, so that the Shift of the gesture selects nothing for the paste to replace.
-    click(pad.target_x, pad.target_y)
+    """Control+Shift+click: the chord comes once Shift goes, and the text arrives."""
+    # An empty field: the Shift of the gesture then selects nothing for the paste to replace.
+    pad.process.send_signal(signal.SIGUSR1)
+    wait_for(lambda: open(target_file).read() == "")
     typed.take()
     keys(keyboard, 1, e.KEY_LEFTCTRL, e.KEY_LEFTSHIFT)
     click(pad.target_x, pad.target_y)
     keys(keyboard, 0, e.KEY_LEFTSHIFT)
     chord_typed = wait_for(typed.down(*chord))
-    pasted = chord_typed and wait_for(
-        lambda: len(open(target_file).read()) == before + len("copied by snaplark"))
+    pasted = chord_typed and wait_for(lambda: open(target_file).read() == "copied by snaplark")
     keys(keyboard, 0, e.KEY_LEFTCTRL)
     return pasted
 

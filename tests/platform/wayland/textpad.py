@@ -1,7 +1,9 @@
 #!/usr/bin/python3
 # textpad.py TEXT TARGET_FILE: two text fields, the first holding TEXT. Prints where they lie in
-# the window as one JSON line once shown; writes the second's text to TARGET_FILE on each change.
+# the window as one JSON line once shown; writes the second's text to TARGET_FILE on each change,
+# and empties it on SIGUSR1.
 import json
+import signal
 import sys
 
 import gi
@@ -31,4 +33,5 @@ target.grab_focus()
 source.select_region(0, 0)
 GLib.timeout_add(300, lambda: print(json.dumps({"source": place(source), "target": place(target)}),
                                     flush=True))
+GLib.unix_signal_add(GLib.PRIORITY_DEFAULT, signal.SIGUSR1, lambda: target.set_text("") or True)
 Gtk.main()
