@@ -269,14 +269,16 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
         for (const char* key : {qt::ActiveWindowReports::gnomeExtensionProblem, "no-icon"})
             notices.setFix(key, [] { qt::ActiveWindowReports::enableGnomeExtension(); });
     }
-    // Whether anything shows the icon is known only once trays and shells had time to answer.
-    bool iconLooked = false;
+    // Whether anything shows the icon is known only once trays and shells had time to answer;
+    // asking a tray is a call over the bus, never made on the way of a click.
+    bool trayLooked = false;
+    bool trayShown = true;
     const auto showProblems = [&] {
         auto problems = desktop->problems();
         const auto shell = activeWindowReports ? activeWindowReports->problem() : std::nullopt;
         if (shell) problems.push_back(*shell);
-        const bool iconShown = QSystemTrayIcon::isSystemTrayAvailable() || menuExport.iconShown();
-        if (iconLooked && !iconShown &&
+        const bool iconShown = trayShown || menuExport.iconShown();
+        if (trayLooked && !iconShown &&
             !(shell && shell->key == qt::ActiveWindowReports::gnomeExtensionProblem)) {
             problems.push_back(
                 {"no-icon", "No tray shows Snaplark's icon, so its menu cannot be reached",
@@ -299,10 +301,20 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
         desktop->dispatch();
         showProblems();
     });
-    QTimer::singleShot(5000, [&] {
-        iconLooked = true;
+    // Looked for again while there is none, so that a tray started later is noticed.
+    QTimer trayLook;
+    const auto lookForTray = [&] {
+        trayLooked = true;
+        trayShown = QSystemTrayIcon::isSystemTrayAvailable();
+        if (trayShown) {
+            trayLook.stop();
+        } else if (!trayLook.isActive()) {
+            trayLook.start(10000);
+        }
         showProblems();
-    });
+    };
+    QObject::connect(&trayLook, &QTimer::timeout, lookForTray);
+    QTimer::singleShot(5000, lookForTray);
 
     const auto terminationSignals =
         qt::onTerminationSignal([&services] { services.terminate(nullptr); });

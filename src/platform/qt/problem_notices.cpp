@@ -53,7 +53,7 @@ void ProblemNotices::update(std::vector<Problem> problems)
     QString tip;
     for (const Problem& problem : problems_)
         tip += (tip.isEmpty() ? QString() : QStringLiteral("\n")) + text(problem.summary);
-    services_.showNotice(tip);
+    if (tip != services_.notice()) services_.showNotice(tip);
 }
 
 std::vector<HelpNote> ProblemNotices::helpNotes() const

@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 # tray_host.py FILE: a StatusNotifier host on the session bus, as a panel would be, that keeps the
-# newest item's owner's pid and tool tip in FILE (made, empty, once the host is registered).
+# newest item's owner's pid and tool tip in FILE (made, empty, once the host is registered), read
+# whenever an item comes or says its tool tip changed.
 import os
 import sys
 
@@ -27,7 +28,12 @@ def register():
     except GLib.Error:
         return True
     open(sys.argv[1], "w").close()
-    GLib.timeout_add(100, follow)
+    # Read when something may have changed, never by polling: the agent's wake-ups are measured.
+    bus.signal_subscribe(None, "org.kde.StatusNotifierWatcher", "StatusNotifierItemRegistered",
+                         None, None, Gio.DBusSignalFlags.NONE, lambda *_: follow())
+    bus.signal_subscribe(None, "org.kde.StatusNotifierItem", "NewToolTip", None, None,
+                         Gio.DBusSignalFlags.NONE, lambda *_: follow())
+    follow()
     return False
 
 
@@ -46,7 +52,6 @@ def follow():
             os.replace(sys.argv[1] + ".new", sys.argv[1])
     except GLib.Error:
         pass
-    return True
 
 
 GLib.timeout_add(50, register)
