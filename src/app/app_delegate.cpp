@@ -28,7 +28,11 @@ AppDelegate::AppDelegate(platform::Platform& platform, std::ostream& diagnostics
       nsmenuItemHour1(makeEntry(platform, "1 Hour", Selector::hour1FromTrayWithSender)),
       nsmenuItemHour3(makeEntry(platform, "3 Hour", Selector::hour3FromTrayWithSender)),
       nsmenuItemHour6(makeEntry(platform, "6 Hour", Selector::hour6FromTrayWithSender)),
-      nsmenuItemHour10(makeEntry(platform, "10 Hour", Selector::hour10FromTrayWithSender))
+      nsmenuItemHour10(makeEntry(platform, "10 Hour", Selector::hour10FromTrayWithSender)),
+      nsmenuItemPause(
+          platform.application.knowsActiveApplications()
+              ? makeEntry(platform, "Pause in an application", Selector::pauseFromTrayWithSender)
+              : nullptr)
 {
 }
 
@@ -48,10 +52,10 @@ void AppDelegate::applicationDidFinishLaunching()
     // The tokens are dropped: the monitors stay installed until the process exits.
     platform_.eventMonitors.addGlobalMonitorForEventsMatchingMask(
         platform::leftMouseUpMask,
-        [this](const platform::Event& event) { handleLeftMouseUp(event.modifierFlags); });
+        [this](const platform::Event& event) { handleLeftMouseUp(event); });
     platform_.eventMonitors.addGlobalMonitorForEventsMatchingMask(
         platform::leftMouseDownMask,
-        [this](const platform::Event& event) { handleLeftMouseDown(event.modifierFlags); });
+        [this](const platform::Event& event) { handleLeftMouseDown(event); });
 
     // Common modes, so minutes are still counted while the menu or a dialog is open.
     auto timer = platform_.mainRunLoop.scheduledTimer(60.0, *this, Selector::timerTick, true);
@@ -63,8 +67,14 @@ void AppDelegate::applicationWillTerminate() {}
 
 bool AppDelegate::respondsTo(Selector selector) const
 {
-    return selector != Selector::terminate && selector != Selector::onClickedCopy &&
-           selector != Selector::onClickedPaste;
+    switch (selector) {
+    case Selector::terminate:
+    case Selector::onClickedCopy:
+    case Selector::onClickedPaste:
+    case Selector::onClickedCopyAfterSelection:
+    case Selector::onClickedResumeApplication: return false;
+    default: return true;
+    }
 }
 
 void AppDelegate::perform(Selector selector, platform::Object* sender)
@@ -98,9 +108,14 @@ void AppDelegate::perform(Selector selector, platform::Object* sender)
     case Selector::preferenceFromTrayWithSender: preferenceFromTrayWithSender(sender); break;
     case Selector::aboutFromTrayWithSender: aboutFromTrayWithSender(sender); break;
     case Selector::howToUseFromTrayWithSender: howToUseFromTrayWithSender(sender); break;
+    case Selector::pauseFromTrayWithSender:
+        withEntry([this](auto& e) { pauseFromTrayWithSender(e); });
+        break;
     case Selector::terminate:
     case Selector::onClickedCopy:
-    case Selector::onClickedPaste: break;
+    case Selector::onClickedPaste:
+    case Selector::onClickedCopyAfterSelection:
+    case Selector::onClickedResumeApplication: break;
     }
 }
 

@@ -1,4 +1,7 @@
+#include <algorithm>
+
 #include "gesture/app_delegate.h"
+#include "preferences/settings_store.h"
 
 namespace snaplark {
 
@@ -15,6 +18,11 @@ void AppDelegate::buildStatusMenu()
     menu->addItem(nsmenuItemHour6);
     menu->addItem(nsmenuItemHour10);
     menu->addItem(menus.separatorItem());
+    if (nsmenuItemPause) {
+        menu->addItem(nsmenuItemPause);
+        menu->addItem(menus.separatorItem());
+        menu->setDelegate(this);
+    }
     menu->addItem(menus.makeMenuItem("Preference", Selector::preferenceFromTrayWithSender, ""));
     menu->addItem(menus.makeMenuItem("About Snaplark", Selector::aboutFromTrayWithSender, ""));
     menu->addItem(menus.separatorItem());
@@ -27,6 +35,38 @@ void AppDelegate::launchFromTrayWithSender(platform::Object* /*sender*/)
 {
     writeLine("onClickedMenuBar");
     postCopyKeystroke();
+}
+
+// The pause entry names the application that was active as the menu opened, or says why it
+// names none.
+void AppDelegate::menuWillOpen()
+{
+    if (!nsmenuItemPause) return;
+    menuApplication_ = platform_.application.activeApplication();
+    if (menuApplication_.id.empty()) {
+        nsmenuItemPause->setTitle("Pause in an application (the active one is not known here)");
+        nsmenuItemPause->setEnabled(false);
+        return;
+    }
+    const std::string verb = pausedIn(menuApplication_) ? "Resume in " : "Pause in ";
+    nsmenuItemPause->setTitle(verb + menuApplication_.name);
+    nsmenuItemPause->setEnabled(true);
+}
+
+// Pauses the gestures in the application the entry names, or resumes them there.
+void AppDelegate::pauseFromTrayWithSender(platform::MenuItem& /*sender*/)
+{
+    if (menuApplication_.id.empty()) return;
+    const auto defaults = platform_.userDefaults.open();
+    auto paused = pausedApplications(*defaults);
+    const auto found = std::find_if(paused.begin(), paused.end(),
+                                    [this](const auto& p) { return p.id == menuApplication_.id; });
+    if (found != paused.end()) {
+        paused.erase(found);
+    } else {
+        paused.push_back(menuApplication_);
+    }
+    setPausedApplications(*defaults, paused);
 }
 
 }  // namespace snaplark

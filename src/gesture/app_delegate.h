@@ -12,7 +12,7 @@ namespace snaplark {
 
 // The application controller: it owns the agent's state, is the application's delegate and
 // answers the status menu, the status button and the minute timer.
-class AppDelegate final : public platform::ApplicationDelegate {
+class AppDelegate final : public platform::ApplicationDelegate, public platform::MenuDelegate {
 public:
     // Diagnostic lines go to the stream given, one flushed line per event.
     explicit AppDelegate(platform::Platform& platform, std::ostream& diagnostics);
@@ -31,9 +31,16 @@ public:
     void preferenceFromTrayWithSender(platform::Object* sender);
     void aboutFromTrayWithSender(platform::Object* sender);
     void howToUseFromTrayWithSender(platform::Object* sender);
+    void pauseFromTrayWithSender(platform::MenuItem& sender);
+    void menuWillOpen() override;
 
     void handleLeftMouseUp(ModifierFlags flags);
     void handleLeftMouseDown(ModifierFlags flags);
+    // The same, with what the platform tells of the click besides its modifiers: a copy is not
+    // typed in a paused application, nor after a click in place when copies wait for a
+    // selection; a paste is not typed in a paused application.
+    void handleLeftMouseUp(const platform::Event& event);
+    void handleLeftMouseDown(const platform::Event& event);
     void postCopyKeystroke();
     void postPasteKeystroke();
 
@@ -60,8 +67,13 @@ public:
     const std::shared_ptr<platform::MenuItem> nsmenuItemHour3;
     const std::shared_ptr<platform::MenuItem> nsmenuItemHour6;
     const std::shared_ptr<platform::MenuItem> nsmenuItemHour10;
+    // "Pause in …", where the platform can tell the active application; null elsewhere.
+    const std::shared_ptr<platform::MenuItem> nsmenuItemPause;
 
 private:
+    // The application that was active when the menu opened: the one the pause entry names.
+    platform::ActiveApplication menuApplication_;
+    bool pausedIn(const platform::ActiveApplication& application);
     void writeLine(std::string_view line);
     void postCommandKeystroke(std::string_view settingsKey, bool& gestureSwitch,
                               platform::VirtualKeyCode keyCode);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/event_monitor.h"
 #include "platform/object.h"
 
 namespace snaplark::platform {
@@ -28,6 +29,11 @@ class Application {
 public:
     virtual ~Application() = default;
     virtual KeyboardWords keyboardWords() const { return KeyboardWords::command; }
+    // Whether the platform can ever tell which application is active; the status menu offers to
+    // pause the gestures in one only then.
+    virtual bool knowsActiveApplications() const { return false; }
+    // The application whose window is active now (not one of ours); an empty id while unknown.
+    virtual ActiveApplication activeApplication() const { return {}; }
     // What stops the gestures now; most platforms never know of anything.
     virtual std::vector<HelpNote> helpNotes() const { return {}; }
     // The button of helpNotes()[note] was pressed.

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace snaplark::platform {
 
@@ -21,8 +22,22 @@ inline constexpr ModifierFlags help = 0x400000;
 inline constexpr ModifierFlags function = 0x800000;
 }  // namespace modifier
 
+// The application whose window is active, as a platform knows it: `id` is what it is remembered
+// by (an X11 class, a Wayland application id, an executable's name, a bundle identifier), `name`
+// what the user reads. An empty id: the platform does not know.
+struct ActiveApplication {
+    std::string id;
+    std::string name;
+};
+
 struct Event {
     ModifierFlags modifierFlags = 0;
+    // Of a release: the button moved at least the desktop's drag distance since its press.
+    bool dragged = false;
+    // Of a release: 2 or 3 when it ends a double or triple click (a word or line selected).
+    int clickCount = 1;
+    // Where the click went, where the platform can tell.
+    ActiveApplication application{};
 };
 
 enum EventMask : std::uint64_t {

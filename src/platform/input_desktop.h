@@ -34,6 +34,11 @@ public:
         return problems;
     }
 
+    // Whether this desktop can ever tell which application is active, and which one is now (not
+    // one of ours); an empty id while it does not know.
+    virtual bool knowsActiveApplications() const { return false; }
+    virtual ActiveApplication activeApplication() const { return {}; }
+
     virtual EventMonitors& eventMonitors() = 0;
     virtual KeyboardEvents& keyboard() = 0;
 

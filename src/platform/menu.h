@@ -20,12 +20,22 @@ class MenuItem : public Object {
 public:
     virtual ControlState state() const = 0;
     virtual void setState(ControlState state) = 0;
+    virtual void setTitle(std::string_view title) = 0;
+    virtual void setEnabled(bool enabled) = 0;
+};
+
+// Told when its menu is about to open, so that entries can say what they would do now.
+class MenuDelegate {
+public:
+    virtual ~MenuDelegate() = default;
+    virtual void menuWillOpen() = 0;
 };
 
 class Menu : public Object {
 public:
     // Appends the entry as the last row.
     virtual void addItem(std::shared_ptr<MenuItem> item) = 0;
+    virtual void setDelegate(MenuDelegate* delegate) = 0;
 };
 
 class MenuFactory {

@@ -19,6 +19,9 @@ std::string_view selectorName(Selector selector)
     case Selector::terminate: return "terminate";
     case Selector::onClickedCopy: return "onClickedCopy";
     case Selector::onClickedPaste: return "onClickedPaste";
+    case Selector::pauseFromTrayWithSender: return "pauseFromTrayWithSender";
+    case Selector::onClickedCopyAfterSelection: return "onClickedCopyAfterSelection";
+    case Selector::onClickedResumeApplication: return "onClickedResumeApplication";
     }
     return "?";
 }

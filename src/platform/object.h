@@ -27,6 +27,9 @@ enum class Selector {
     terminate,
     onClickedCopy,
     onClickedPaste,
+    pauseFromTrayWithSender,
+    onClickedCopyAfterSelection,
+    onClickedResumeApplication,
 };
 
 std::string_view selectorName(Selector selector);

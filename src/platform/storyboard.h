@@ -4,8 +4,10 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/menu.h"
 #include "platform/object.h"
@@ -17,6 +19,14 @@ class Button : public Object {
 public:
     virtual ControlState state() const = 0;
     virtual void setState(ControlState state) = 0;
+};
+
+// A list of a window made from a storyboard scene, one of whose entries may be chosen.
+class ItemList : public Object {
+public:
+    virtual void setItems(const std::vector<std::string>& items) = 0;
+    // The chosen entry, or none.
+    virtual std::optional<std::size_t> selectedIndex() const = 0;
 };
 
 class Window {
@@ -34,6 +44,9 @@ public:
     virtual void setRepresentedObject(std::any object) { representedObject_ = std::move(object); }
     // Connects the outlet of that name; names a class does not have are ignored.
     virtual void connectOutlet(std::string_view /*name*/, const std::shared_ptr<Button>& /*button*/)
+    {
+    }
+    virtual void connectList(std::string_view /*name*/, const std::shared_ptr<ItemList>& /*list*/)
     {
     }
 

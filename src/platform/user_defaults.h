@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "platform/property_value.h"
@@ -18,6 +19,7 @@ public:
     virtual bool boolForKey(std::string_view key) = 0;
     // Stored, visible at once through any handle, and still there at the next launch.
     virtual void setBool(bool value, std::string_view key) = 0;
+    virtual void setString(const std::string& value, std::string_view key) = 0;
 };
 
 class UserDefaultsStore {

@@ -20,8 +20,23 @@ void MyViewController::viewDidLoad()
     const auto defaults = store_.open();
     refreshSwitchFromSettings(*defaults, enableCopyKey, boolEnableCopy);
     refreshSwitchFromSettings(*defaults, enablePasteKey, boolEnablePaste);
+    refreshSwitchFromSettings(*defaults, copyOnlyAfterSelectionKey, boolCopyOnlyAfterSelection);
     if (auto button = btnCopy()) button->setState(stateFor(boolEnableCopy));
     if (auto button = btnPaste()) button->setState(stateFor(boolEnablePaste));
+    if (auto button = btnCopyAfterSelection()) {
+        button->setState(stateFor(boolCopyOnlyAfterSelection));
+    }
+    showPaused(*defaults);
+}
+
+void MyViewController::showPaused(platform::UserDefaults& defaults)
+{
+    auto list = listPaused();
+    if (!list) return;
+    std::vector<std::string> names;
+    for (const auto& application : pausedApplications(defaults))
+        names.push_back(application.name);
+    list->setItems(names);
 }
 
 void MyViewController::onClickedCopy(platform::Object* /*sender*/)
@@ -32,6 +47,27 @@ void MyViewController::onClickedCopy(platform::Object* /*sender*/)
 void MyViewController::onClickedPaste(platform::Object* /*sender*/)
 {
     saveClick(btnPaste_, boolEnablePaste, enablePasteKey);
+}
+
+void MyViewController::onClickedCopyAfterSelection(platform::Object* /*sender*/)
+{
+    saveClick(btnCopyAfterSelection_, boolCopyOnlyAfterSelection, copyOnlyAfterSelectionKey);
+}
+
+// The list is read anew before the entry goes: the agent's menu may have changed it meanwhile,
+// and the entry chosen is found again by its place in what is shown.
+void MyViewController::onClickedResumeApplication(platform::Object* /*sender*/)
+{
+    auto list = listPaused();
+    if (!list) return;
+    const auto chosen = list->selectedIndex();
+    const auto defaults = store_.open();
+    auto paused = pausedApplications(*defaults);
+    if (chosen && *chosen < paused.size()) {
+        paused.erase(paused.begin() + static_cast<std::ptrdiff_t>(*chosen));
+        setPausedApplications(*defaults, paused);
+    }
+    showPaused(*defaults);
 }
 
 // The checkbox has already changed when its action arrives, so its state is the new choice.
@@ -50,18 +86,33 @@ void MyViewController::connectOutlet(std::string_view name,
 {
     if (name == "btnCopy") setBtnCopy(button);
     if (name == "btnPaste") setBtnPaste(button);
+    if (name == "btnCopyAfterSelection") btnCopyAfterSelection_ = button;
+}
+
+void MyViewController::connectList(std::string_view name,
+                                   const std::shared_ptr<platform::ItemList>& list)
+{
+    if (name == "listPaused") listPaused_ = list;
 }
 
 bool MyViewController::respondsTo(platform::Selector selector) const
 {
     return selector == platform::Selector::onClickedCopy ||
-           selector == platform::Selector::onClickedPaste;
+           selector == platform::Selector::onClickedPaste ||
+           selector == platform::Selector::onClickedCopyAfterSelection ||
+           selector == platform::Selector::onClickedResumeApplication;
 }
 
 void MyViewController::perform(platform::Selector selector, platform::Object* sender)
 {
     if (selector == platform::Selector::onClickedCopy) onClickedCopy(sender);
     if (selector == platform::Selector::onClickedPaste) onClickedPaste(sender);
+    if (selector == platform::Selector::onClickedCopyAfterSelection) {
+        onClickedCopyAfterSelection(sender);
+    }
+    if (selector == platform::Selector::onClickedResumeApplication) {
+        onClickedResumeApplication(sender);
+    }
 }
 
 }  // namespace snaplark

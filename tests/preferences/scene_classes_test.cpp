@@ -16,6 +16,7 @@ public:
     std::optional<platform::PropertyValue> objectForKey(std::string_view) override { return {}; }
     bool boolForKey(std::string_view) override { return false; }
     void setBool(bool value, std::string_view key) override { (*values)[std::string(key)] = value; }
+    void setString(const std::string&, std::string_view) override {}
     std::unique_ptr<platform::UserDefaults> open() override
     {
         return std::make_unique<MapDefaults>(*this);

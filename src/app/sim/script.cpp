@@ -141,24 +141,29 @@ private:
         Run run;
     };
 
-    static const std::array<Command, 12>& commands()
+    static const std::array<Command, 13>& commands()
     {
-        static constexpr std::array<Command, 12> table{{
-            {"down", "down FLAGS", &Interpreter::mouseDown},
-            {"up", "up FLAGS", &Interpreter::mouseUp},
+        static constexpr std::array<Command, 13> table{{
+            {"down", "down FLAGS [app=ID]", &Interpreter::mouseDown},
+            {"up", "up FLAGS [dragged] [clicks=N] [app=ID]", &Interpreter::mouseUp},
             {"defaults",
-             "defaults set KEY true|false | set-string KEY TEXT | set-number KEY N | remove KEY",
+             "defaults set KEY true|false | set-string KEY TEXT | set-number KEY N | "
+             "add-line KEY TEXT | remove KEY",
              &Interpreter::defaults},
-            {"print", "print state|defaults|menu|marks|status", &Interpreter::print},
+            {"print", "print state|defaults|menu|marks|status|preferences", &Interpreter::print},
+            {"open-menu", "open-menu", &Interpreter::openMenu},
             {"tick", "tick [N]", &Interpreter::tick},
             {"choose", "choose TITLE", &Interpreter::choose},
             {"click-status", "click-status", &Interpreter::clickStatus},
-            {"prefs", "prefs copy|paste", &Interpreter::prefs},
+            {"prefs", "prefs copy|paste|copy-after-selection | prefs resume N",
+             &Interpreter::prefs},
             {"bundle", "bundle set KEY TEXT | set-number KEY N | remove KEY | none",
              &Interpreter::bundle},
             {"restart", "restart", &Interpreter::restart},
             {"keyboard", "keyboard fail keydown|keyup|both|none", &Interpreter::keyboard},
-            {"platform", "platform status-button present|absent", &Interpreter::platformSetting},
+            {"platform",
+             "platform status-button present|absent | platform active-application ID [NAME]|none",
+             &Interpreter::platformSetting},
         }};
         return table;
     }
@@ -176,11 +181,31 @@ private:
 
     void mouseDown(Words& words, std::string_view usage) { mouse(words, usage, true); }
     void mouseUp(Words& words, std::string_view usage) { mouse(words, usage, false); }
+    // FLAGS, then what the platform may tell besides: the button moved (a release's), how many
+    // clicks the release ends, the active application.
     void mouse(Words& words, std::string_view usage, bool down)
     {
-        const std::uint64_t flags = parseNumber(word(words, usage));
+        platform::Event event{parseNumber(word(words, usage))};
+        while (const auto field = words.next()) {
+            if (!down && *field == "dragged") {
+                event.dragged = true;
+            } else if (!down && field->rfind("clicks=", 0) == 0) {
+                const std::uint64_t n = parseNumber(field->substr(7));
+                if (n < 1 || n > 3) throw ScriptError{"clicks= takes 1, 2 or 3"};
+                event.clickCount = static_cast<int>(n);
+            } else if (field->rfind("app=", 0) == 0 && field->size() > 4) {
+                event.application = {std::string(field->substr(4)), std::string(field->substr(4))};
+            } else {
+                throw ScriptError{"expected: " + std::string(usage)};
+            }
+        }
+        process_->leftMouse(down, event);
+    }
+
+    void openMenu(Words& words, std::string_view usage)
+    {
         noMore(words, usage);
-        process_->leftMouse(down, flags);
+        process_->openMenu();
     }
 
     void defaults(Words& words, std::string_view usage)
@@ -200,6 +225,16 @@ private:
             const std::uint64_t n = parseNumber(word(words, usage));
             noMore(words, usage);
             store.insert_or_assign(key, n);
+        } else if (action == "add-line") {
+            // A line added to a string value; a backslash and a t in TEXT stand for a tab, as
+            // the paused applications' lines hold one.
+            std::string line(words.rest());
+            for (std::size_t at; (at = line.find("\\t")) != std::string::npos;)
+                line.replace(at, 2, "\t");
+            const auto found = store.find(key);
+            const auto* text =
+                found == store.end() ? nullptr : std::get_if<std::string>(&found->second);
+            store.insert_or_assign(key, (text ? *text : std::string()) + line + '\n');
         } else if (action == "remove") {
             noMore(words, usage);
             store.erase(key);
@@ -232,7 +267,8 @@ private:
                 if (row.separator)
                     out_ << "---\n";
                 else
-                    out_ << row.title << ' ' << onOff(row.on) << '\n';
+                    out_ << row.title << ' ' << onOff(row.on) << (row.enabled ? "" : " disabled")
+                         << '\n';
             }
         } else if (what == "marks") {
             out_ << "@marks";
@@ -242,6 +278,11 @@ private:
             out_ << '\n';
         } else if (what == "status") {
             printStatus();
+        } else if (what == "preferences") {
+            out_ << "@preferences";
+            for (const std::string& control : process_->preferenceControls())
+                out_ << ' ' << control;
+            out_ << '\n';
         } else {
             throw ScriptError{"expected: " + std::string(usage)};
         }
@@ -295,10 +336,22 @@ private:
     void prefs(Words& words, std::string_view usage)
     {
         const std::string_view which = word(words, usage);
+        if (which == "resume") {
+            const std::uint64_t index = parseNumber(word(words, usage));
+            noMore(words, usage);
+            if (index < 1 || !process_->resumeApplication(index - 1)) {
+                throw ScriptError{"no preferences window has been shown, or no entry " +
+                                  std::to_string(index)};
+            }
+            return;
+        }
         noMore(words, usage);
-        if (which != "copy" && which != "paste")
-            throw ScriptError{"expected: " + std::string(usage)};
-        if (!process_->clickCheckbox(which == "copy" ? "btnCopy" : "btnPaste")) {
+        const std::string_view outlet = which == "copy"                   ? "btnCopy"
+                                        : which == "paste"                ? "btnPaste"
+                                        : which == "copy-after-selection" ? "btnCopyAfterSelection"
+                                                                          : "";
+        if (outlet.empty()) throw ScriptError{"expected: " + std::string(usage)};
+        if (!process_->clickCheckbox(outlet)) {
             throw ScriptError{"no preferences window has been shown"};
         }
     }
@@ -351,8 +404,19 @@ private:
 
     void platformSetting(Words& words, std::string_view usage)
     {
-        if (word(words, usage) != "status-button")
-            throw ScriptError{"expected: " + std::string(usage)};
+        const std::string_view setting = word(words, usage);
+        if (setting == "active-application") {
+            // Known from the next start on; "none" while no application is known.
+            const std::string id(word(words, usage));
+            const std::string_view name = words.rest();
+            world_.knowsApplications = true;
+            world_.activeApplication =
+                id == "none"
+                    ? platform::ActiveApplication{}
+                    : platform::ActiveApplication{id, std::string(name.empty() ? id : name)};
+            return;
+        }
+        if (setting != "status-button") throw ScriptError{"expected: " + std::string(usage)};
         const std::string_view presence = word(words, usage);
         noMore(words, usage);
         if (presence != "present" && presence != "absent") {

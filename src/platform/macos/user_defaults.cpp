@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 #include <variant>
+#include <vector>
 
 namespace snaplark::platform::macos {
 namespace {
@@ -50,10 +51,15 @@ std::optional<PropertyValue> fromPropertyList(CFTypeRef value)
         return std::nullopt;
     }
     if (type == CFStringGetTypeID()) {
-        char text[256];
-        if (CFStringGetCString(static_cast<CFStringRef>(value), text, sizeof text,
+        // As long as the string needs: the paused applications' list is a string too
+        // (CFStringGetMaximumSizeForEncoding, plus the terminating zero).
+        const auto string = static_cast<CFStringRef>(value);
+        std::vector<char> text(static_cast<std::size_t>(CFStringGetMaximumSizeForEncoding(
+                                   CFStringGetLength(string), kCFStringEncodingUTF8)) +
+                               1);
+        if (CFStringGetCString(string, text.data(), static_cast<CFIndex>(text.size()),
                                kCFStringEncodingUTF8))
-            return std::string(text);
+            return std::string(text.data());
     }
     return std::nullopt;
 }
@@ -142,6 +148,15 @@ public:
         if (!std::exchange(state_.writeProblemReported, true)) {
             std::cerr << "snaplark: cannot save the setting to the user defaults of "
                       << defaultsDomain << "; it holds until Snaplark quits\n";
+        }
+    }
+
+    void setString(const std::string& value, std::string_view key) override
+    {
+        if (!state_.current.setString(value, key) &&
+            !std::exchange(state_.writeProblemReported, true)) {
+            std::cerr << "snaplark: cannot save the setting to the user defaults of "
+                      << defaultsDomain << "\n";
         }
     }
 

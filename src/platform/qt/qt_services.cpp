@@ -66,6 +66,16 @@ public:
         if (isSuspendEntry_) services_.showSuspended(isOn(state));
         services_.statusChanged();
     }
+    void setTitle(std::string_view title) override
+    {
+        action_->setText(qtString(title));
+        services_.statusChanged();
+    }
+    void setEnabled(bool enabled) override
+    {
+        action_->setEnabled(enabled);
+        services_.statusChanged();
+    }
     QAction* action() const { return action_.get(); }
 
 private:
@@ -79,7 +89,10 @@ class QtMenu final : public Menu {
 public:
     explicit QtMenu(QtServices& services)
     {
-        QObject::connect(&menu_, &QMenu::aboutToShow, [&services] { services.menuShown(true); });
+        QObject::connect(&menu_, &QMenu::aboutToShow, [this, &services] {
+            if (delegate_ != nullptr) delegate_->menuWillOpen();
+            services.menuShown(true);
+        });
         QObject::connect(&menu_, &QMenu::aboutToHide, [&services] { services.menuShown(false); });
     }
     void addItem(std::shared_ptr<MenuItem> item) override
@@ -89,10 +102,12 @@ public:
         menu_.addAction(entry->action());
         items_.push_back(std::move(entry));
     }
+    void setDelegate(MenuDelegate* delegate) override { delegate_ = delegate; }
     QMenu* menu() { return &menu_; }
 
 private:
     QMenu menu_;
+    MenuDelegate* delegate_ = nullptr;
     std::vector<std::shared_ptr<QtMenuItem>> items_;
 };
 

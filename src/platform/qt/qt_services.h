@@ -64,6 +64,16 @@ public:
     {
         if (statusChanged_) statusChanged_();
     }
+    // Where the active application is learnt, on a platform that can tell it.
+    void setActiveApplicationSource(std::function<ActiveApplication()> source)
+    {
+        activeApplicationSource_ = std::move(source);
+    }
+    bool knowsActiveApplications() const override { return bool(activeApplicationSource_); }
+    ActiveApplication activeApplication() const override
+    {
+        return activeApplicationSource_ ? activeApplicationSource_() : ActiveApplication{};
+    }
     // What the How-to-use dialog says of problems, and what its buttons do.
     void setHelp(std::function<std::vector<HelpNote>()> notes, std::function<void(std::size_t)> fix)
     {
@@ -125,6 +135,7 @@ private:
     UserDefaultsStore* userDefaultsStore_ = nullptr;
     std::function<void(bool)> menuShown_;
     std::function<void()> statusChanged_;
+    std::function<ActiveApplication()> activeApplicationSource_;
     std::function<std::vector<HelpNote>()> helpNotes_;
     std::function<void(std::size_t)> applyFix_;
     bool suspended_ = false;

@@ -1,7 +1,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QKeySequence>
+#include <QListWidget>
 #include <QPointer>
+#include <QPushButton>
 #include <QShortcut>
 #include <QWidget>
 
@@ -23,6 +25,26 @@ public:
 
 private:
     QPointer<QCheckBox> box_;
+};
+
+class QtItemList final : public ItemList {
+public:
+    explicit QtItemList(QListWidget* list) : list_(list) {}
+    void setItems(const std::vector<std::string>& items) override
+    {
+        if (!list_) return;
+        list_->clear();
+        for (const std::string& item : items)
+            list_->addItem(QString::fromStdString(item));
+    }
+    std::optional<std::size_t> selectedIndex() const override
+    {
+        if (!list_ || list_->currentRow() < 0) return std::nullopt;
+        return static_cast<std::size_t>(list_->currentRow());
+    }
+
+private:
+    QPointer<QListWidget> list_;
 };
 
 class QtWindow final : public Window {
@@ -47,11 +69,14 @@ public:
     std::shared_ptr<QtWindow> window;
     std::shared_ptr<WindowController> controller;
     std::vector<std::shared_ptr<QtCheckbox>> checkboxes;
+    std::vector<std::shared_ptr<QtItemList>> lists;
 };
 
 std::optional<Selector> selectorNamed(const QString& name)
 {
-    for (Selector s : {Selector::onClickedCopy, Selector::onClickedPaste}) {
+    for (Selector s :
+         {Selector::onClickedCopy, Selector::onClickedPaste, Selector::onClickedCopyAfterSelection,
+          Selector::onClickedResumeApplication}) {
         if (name == QString::fromUtf8(selectorName(s).data())) return s;
     }
     return std::nullopt;
@@ -104,6 +129,20 @@ public:
                         services.sendAction(*action, target, sender);
                         showInOtherWindows(*box);
                     });
+            }
+        }
+        for (QListWidget* list : widget->findChildren<QListWidget*>()) {
+            auto items = std::make_shared<QtItemList>(list);
+            scene->lists.push_back(items);
+            content->connectList(list->objectName().toStdString(), items);
+        }
+        for (QPushButton* button : widget->findChildren<QPushButton*>()) {
+            if (auto action = selectorNamed(button->property("action").toString())) {
+                ViewController* target = content.get();
+                QObject::connect(button, &QPushButton::clicked, scene,
+                                 [&services = services_, target, action] {
+                                     services.sendAction(*action, target, nullptr);
+                                 });
             }
         }
         controller->setWindow(scene->window);

@@ -110,12 +110,19 @@ public:
         return value && boolFromValue(*value);
     }
 
-    void setBool(bool value, std::string_view key) override
+    void setBool(bool value, std::string_view key) override { set(value, key); }
+    void setString(const std::string& value, std::string_view key) override { set(value, key); }
+
+private:
+    void set(const PropertyValue& value, std::string_view key)
     {
         snapshot.valid = false;
         if (!settings_) openStore();
         if (unreadable()) setAsideUnreadableFile();
-        settings_->setValue(qtKey(key), value);
+        settings_->setValue(qtKey(key),
+                            std::holds_alternative<bool>(value)
+                                ? QVariant(std::get<bool>(value))
+                                : QVariant(QString::fromStdString(std::get<std::string>(value))));
         settings_->sync();
         if (settings_->status() == QSettings::NoError) {
             unsavedChoices.erase(std::string(key));
@@ -126,7 +133,6 @@ public:
         }
     }
 
-private:
     struct FileSignature {
         bool exists;
         qint64 size;
@@ -162,7 +168,7 @@ private:
         for (const QString& key : settings_->allKeys())
             snapshot.values[key.toStdString()] = fromVariant(settings_->value(key));
     }
-    static inline std::map<std::string, bool> unsavedChoices;
+    static inline std::map<std::string, PropertyValue> unsavedChoices;
     static inline bool readProblemReported = false;
     static inline bool writeProblemReported = false;
 

@@ -82,7 +82,15 @@ void StatusMenuExport::Activate(int index)
 
 void StatusMenuExport::MenuShown(bool shown)
 {
-    if (fromShell()) services_.menuShown(shown);
+    if (!fromShell()) return;
+    QMenu* menu = services_.statusMenu();
+    // As a menu Qt shows itself: the entries say what they would do now, and clicks meanwhile
+    // are ours.
+    if (shown && menu != nullptr) {
+        emit menu->aboutToShow();
+    } else {
+        services_.menuShown(shown);
+    }
 }
 
 void StatusMenuExport::IconShown(bool shown)

@@ -30,8 +30,11 @@ public:
     }
     ControlState state() const override { return state_; }
     void setState(ControlState state) override { state_ = state; }
+    void setTitle(std::string_view title) override { this->title = title; }
+    void setEnabled(bool enabled) override { this->enabled = enabled; }
 
-    const std::string title;
+    std::string title;
+    bool enabled = true;
     const std::optional<Selector> action;  // none for a separator
 
 private:
@@ -44,7 +47,9 @@ public:
     {
         if (auto entry = std::dynamic_pointer_cast<SimMenuItem>(item)) items.push_back(entry);
     }
+    void setDelegate(MenuDelegate* delegate) override { this->delegate = delegate; }
     std::vector<std::shared_ptr<SimMenuItem>> items;
+    MenuDelegate* delegate = nullptr;
 };
 
 class SimStatusButton final : public StatusButton {
@@ -111,6 +116,10 @@ public:
     {
         world_.defaults.insert_or_assign(std::string(key), value);
     }
+    void setString(const std::string& value, std::string_view key) override
+    {
+        world_.defaults.insert_or_assign(std::string(key), value);
+    }
 
 private:
     SimWorld& world_;
@@ -139,6 +148,14 @@ private:
     std::string message_;
     std::string informative_;
     std::vector<std::string> buttons_;
+};
+
+class SimList final : public ItemList {
+public:
+    void setItems(const std::vector<std::string>& items) override { this->items = items; }
+    std::optional<std::size_t> selectedIndex() const override { return selected; }
+    std::vector<std::string> items;
+    std::optional<std::size_t> selected;
 };
 
 class SimButton final : public Button {
@@ -174,6 +191,7 @@ public:
     std::function<void(SimWindow&)> onShow;
     std::shared_ptr<WindowController> controller;
     std::vector<Checkbox> checkboxes;
+    std::shared_ptr<SimList> paused = std::make_shared<SimList>();
 
 private:
     std::ostream& out_;
@@ -185,7 +203,10 @@ public:
 void SimWindow::show()
 {
     out_ << "@window " << identifier;
+    // The window's line names the two gesture checkboxes, as it always has; the other controls
+    // are printed on request (preferenceControls).
     for (const Checkbox& c : checkboxes) {
+        if (c.action != Selector::onClickedCopy && c.action != Selector::onClickedPaste) continue;
         std::string_view name = c.outlet;
         if (name.rfind("btn", 0) == 0) name.remove_prefix(3);
         std::string lower(name);
@@ -227,6 +248,8 @@ struct SimProcess::Services final : Application,
                                     Bundle {
     explicit Services(SimWorld& world) : world(world), out(world.out) {}
 
+    bool knowsActiveApplications() const override { return world.knowsApplications; }
+    ActiveApplication activeApplication() const override { return world.activeApplication; }
     void setActivationPolicy(ActivationPolicy policy) override
     {
         out << "@policy " << static_cast<long>(policy) << '\n' << std::flush;
@@ -337,11 +360,13 @@ public:
 
         auto window = std::make_shared<SimWindow>(services_.out, std::string(identifier));
         window->onShow = [&services = services_](SimWindow& shown) { services.lastShown = &shown; };
-        window->checkboxes = {
-            {"btnCopy", std::make_shared<SimButton>(), Selector::onClickedCopy},
-            {"btnPaste", std::make_shared<SimButton>(), Selector::onClickedPaste}};
+        window->checkboxes = {{"btnCopy", std::make_shared<SimButton>(), Selector::onClickedCopy},
+                              {"btnPaste", std::make_shared<SimButton>(), Selector::onClickedPaste},
+                              {"btnCopyAfterSelection", std::make_shared<SimButton>(),
+                               Selector::onClickedCopyAfterSelection}};
         for (const Checkbox& c : window->checkboxes)
             content->connectOutlet(c.outlet, c.button);
+        content->connectList("listPaused", window->paused);
         controller->setWindow(window);
         controller->setContentViewController(content);
         window->controller = controller;
@@ -389,10 +414,47 @@ bool SimProcess::terminated() const
 
 void SimProcess::leftMouse(bool down, ModifierFlags flags)
 {
+    leftMouse(down, Event{flags});
+}
+
+void SimProcess::leftMouse(bool down, const Event& event)
+{
     const std::uint64_t mask = down ? leftMouseDownMask : leftMouseUpMask;
     for (const auto& [monitorMask, handler] : services_->monitors) {
-        if ((monitorMask & mask) != 0) handler(Event{flags});
+        if ((monitorMask & mask) != 0) handler(event);
     }
+}
+
+void SimProcess::openMenu()
+{
+    const auto& item = services_->statusItem;
+    if (item && item->menu && item->menu->delegate) item->menu->delegate->menuWillOpen();
+}
+
+std::vector<std::string> SimProcess::preferenceControls() const
+{
+    std::vector<std::string> words;
+    const SimWindow* window = services_->lastShown;
+    if (window == nullptr) return words;
+    if (const Checkbox* c = window->checkbox("btnCopyAfterSelection")) {
+        words.push_back(std::string("copyafterselection=") +
+                        (isOn(c->button->state()) ? "on" : "off"));
+    }
+    std::string paused = "paused=";
+    for (std::size_t i = 0; i < window->paused->items.size(); ++i)
+        paused += (i ? "," : "") + quoted(window->paused->items[i]);
+    words.push_back(paused);
+    return words;
+}
+
+bool SimProcess::resumeApplication(std::size_t index)
+{
+    SimWindow* window = services_->lastShown;
+    if (window == nullptr) return false;
+    window->paused->selected = index;
+    sendAction(*services_, services_->delegate.get(), Selector::onClickedResumeApplication,
+               window->controller->contentViewController().get(), nullptr);
+    return true;
 }
 
 void SimProcess::tick()
@@ -405,8 +467,9 @@ bool SimProcess::chooseMenuEntry(std::string_view title)
 {
     const auto& item = services_->statusItem;
     if (!item || !item->menu) return false;
+    openMenu();
     for (const auto& entry : item->menu->items) {
-        if (entry->action && entry->title == title) {
+        if (entry->action && entry->enabled && entry->title == title) {
             sendAction(*services_, services_->delegate.get(), *entry->action, nullptr, entry.get());
             return true;
         }
@@ -444,7 +507,8 @@ std::vector<MenuRow> SimProcess::menuRows() const
     const auto& item = services_->statusItem;
     if (!item || !item->menu) return rows;
     for (const auto& entry : item->menu->items) {
-        rows.push_back({!entry->action.has_value(), entry->title, isOn(entry->state())});
+        rows.push_back(
+            {!entry->action.has_value(), entry->title, isOn(entry->state()), entry->enabled});
     }
     return rows;
 }

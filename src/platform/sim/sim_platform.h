@@ -23,12 +23,16 @@ struct SimWorld {
     bool statusItemHasButton = true;
     bool keyDownCannotBeMade = false;
     bool keyUpCannotBeMade = false;
+    // Whether this platform tells the active application, and which one it is.
+    bool knowsApplications = false;
+    ActiveApplication activeApplication;
 };
 
 struct MenuRow {
     bool separator = false;
     std::string title;
     bool on = false;
+    bool enabled = true;
 };
 
 struct StatusReport {
@@ -55,6 +59,14 @@ public:
 
     // A left-button press or release in another application.
     void leftMouse(bool down, ModifierFlags flags);
+    void leftMouse(bool down, const Event& event);
+    // The user opens the status menu (as before choosing an entry).
+    void openMenu();
+    // The preferences window's controls beyond the two checkboxes, as "name=value" words.
+    std::vector<std::string> preferenceControls() const;
+    // The user chooses the entry of that place in the paused applications' list and resumes it;
+    // false when no window is shown.
+    bool resumeApplication(std::size_t index);
     void tick();
     // The user chooses the status-menu entry with that title; false when there is none.
     bool chooseMenuEntry(std::string_view title);

@@ -111,6 +111,17 @@ Boolean CFStringGetCString(CFStringRef string, char* buffer, CFIndex size, CFStr
     return true;
 }
 
+// The fake's strings are UTF-8 already: a byte stands for a UTF-16 unit, at most three bytes each.
+CFIndex CFStringGetLength(CFStringRef string)
+{
+    return static_cast<CFIndex>(text(string).size());
+}
+
+CFIndex CFStringGetMaximumSizeForEncoding(CFIndex length, CFStringEncoding)
+{
+    return length * 3;
+}
+
 // Only the current user's domains on any host are kept. A value is copied for the caller.
 CFPropertyListRef CFPreferencesCopyValue(CFStringRef key, CFStringRef domain, CFStringRef user,
                                          CFStringRef host)

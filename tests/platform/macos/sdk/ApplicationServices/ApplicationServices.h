@@ -47,6 +47,8 @@ CFStringRef CFStringCreateWithBytes(CFAllocatorRef alloc, const UInt8* bytes, CF
 const UInt8* CFDataGetBytePtr(CFDataRef theData);
 Boolean CFStringGetCString(CFStringRef theString, char* buffer, CFIndex bufferSize,
                            CFStringEncoding encoding);
+CFIndex CFStringGetLength(CFStringRef theString);
+CFIndex CFStringGetMaximumSizeForEncoding(CFIndex length, CFStringEncoding encoding);
 
 CFPropertyListRef CFPreferencesCopyValue(CFStringRef key, CFStringRef applicationID,
                                          CFStringRef userName, CFStringRef hostName);
