@@ -20,5 +20,10 @@ def wait_for(predicate, seconds=60):
     return value
 
 
-def finish():
+def finish(logs=()):
+    """Exits with the checks' verdict; after a failure, with the ends of the logs named."""
+    for log in logs if failures else ():
+        print(f"# ----- {log}", flush=True)
+        for line in open(log, errors="replace").readlines()[-40:]:
+            print(f"# {line.rstrip()}", flush=True)
     sys.exit(f"{failures} checks failed" if failures else 0)

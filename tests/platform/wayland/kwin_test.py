@@ -37,7 +37,6 @@ if typing:
     # KWin's log, for the host to read afterwards (scripts/wayland-guest hands back this folder).
     atexit.register(lambda: shutil.copy(kwin_log, os.environ["WAYLAND_GUEST_OUT"]))
 else:
-    print(f"# KWin's log: {kwin_log}", flush=True)
     os.environ.setdefault("XDG_RUNTIME_DIR", work)
 
 # Services the bus starts (GNOME Terminal's server) show their windows in KWin.
@@ -193,4 +192,4 @@ check(script_loaded(AGENT_SCRIPT) is False, "the agent takes its script out of K
 
 for process in (terminal, pad, kwin, bus_daemon):
     process.kill()
-finish()
+finish([] if typing else [kwin_log, agent_err])
