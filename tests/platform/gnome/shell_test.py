@@ -78,14 +78,6 @@ def call(name, path, interface, method, args=None, reply=None):
                          Gio.DBusCallFlags.NONE, 30000, None).unpack()
 
 
-def owner(name):
-    try:
-        return call("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                    "GetNameOwner", GLib.Variant("(s)", (name,)), "(s)")[0]
-    except GLib.Error:
-        return None
-
-
 def shell(code):
     """Runs JavaScript in the shell (unsafe mode, which the test's extension turns on) and gives
     back its value; None where the shell cannot run it yet."""
@@ -119,7 +111,8 @@ def notifications():
 def open_menu(role):
     """Opens the menu of the top-bar button an extension added under that role; whether it is
     open, or None where there is no such button."""
-    return shell(f"(b => b ? (b.menu.open(), b.menu.isOpen) : null)(Main.panel.statusArea[{json.dumps(role)}])")
+    return shell(f"(b => b ? (b.menu.open(), b.menu.isOpen) : null)"
+                 f"(Main.panel.statusArea[{json.dumps(role)}])")
 
 
 # Extensions are found in the user's folder at the shell's start. The test's own one lets the test
@@ -155,9 +148,8 @@ gnome_extensions = subprocess.run(["gnome-extensions", "enable", uuid], env=env,
                                   text=True)
 check(gnome_extensions.returncode == 0 and wait_for(
     lambda: shell(f"Main.extensionManager.lookup('{uuid}')?.state") == 1),
-    f"gnome-extensions enable {uuid} turns Snaplark's extension on "
-    f"{gnome_extensions.stdout}{gnome_extensions.stderr}")
-
+    f"gnome-extensions enable {uuid} turns Snaplark's extension on: "
+    f"{(gnome_extensions.stdout + gnome_extensions.stderr).strip()!r}")
 
 
 def focused():
