@@ -42,8 +42,7 @@ else:
 # Services the bus starts (GNOME Terminal's server) show their windows in KWin.
 bus_daemon = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
                               stdout=subprocess.PIPE, stderr=open(os.path.join(work, "bus.log"), "w"),
-                              text=True,
-                              env=dict(os.environ, WAYLAND_DISPLAY="kwin-test"))
+                              text=True, env=dict(os.environ, WAYLAND_DISPLAY="kwin-test"))
 os.environ["DBUS_SESSION_BUS_ADDRESS"] = bus_daemon.stdout.readline().strip()
 bus = Gio.bus_get_sync(Gio.BusType.SESSION)
 # The session's sway keeps the test's devices; KWin shows its windows on a virtual output and
@@ -53,7 +52,8 @@ kwin_config = os.path.join(work, "kwin-config")
 os.makedirs(kwin_config)
 open(os.path.join(kwin_config, "kwinrc"), "w").write("[org.kde.kdecoration2]\nNoPlugin=true\n")
 kwin = subprocess.Popen(["kwin_wayland", "--virtual", "--no-lockscreen", "--socket", "kwin-test",
-                         "--width", "1024", "--height", "768"], stdout=open(kwin_log, "w"), stderr=subprocess.STDOUT,
+                         "--width", "1024", "--height", "768"],
+                        stdout=open(kwin_log, "w"), stderr=subprocess.STDOUT,
                         env=dict(os.environ, KWIN_COMPOSE="Q", XDG_CONFIG_HOME=kwin_config))
 in_kwin = dict(os.environ, WAYLAND_DISPLAY="kwin-test")
 
