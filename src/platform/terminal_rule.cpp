@@ -16,7 +16,7 @@ struct KnownTerminal {
 // xterm sends ^C for Ctrl+Shift+C as well; urxvt takes Ctrl+Shift as the start of its keycap
 // input mode. Both paste the PRIMARY selection with Shift+Insert.
 // X11 WM_CLASS names, and the application ids Wayland terminals give themselves.
-constexpr std::array<KnownTerminal, 28> knownTerminals{{
+constexpr std::array<KnownTerminal, 32> knownTerminals{{
     {"xterm", TerminalKind::selectionOnly},
     {"uxterm", TerminalKind::selectionOnly},
     {"urxvt", TerminalKind::selectionOnly},
@@ -45,6 +45,12 @@ constexpr std::array<KnownTerminal, 28> knownTerminals{{
     {"com.gexperts.tilix", TerminalKind::shiftChords},
     {"org.xfce.terminal", TerminalKind::shiftChords},
     {"com.mitchellh.ghostty", TerminalKind::shiftChords},
+    {"ghostty", TerminalKind::shiftChords},
+    // Ptyxis's settings schema and GNOME Console's accelerators default to Ctrl+Shift+C and V;
+    // on X11 their instance names are their programs, ptyxis and kgx.
+    {"org.gnome.ptyxis", TerminalKind::shiftChords},
+    {"ptyxis", TerminalKind::shiftChords},
+    {"kgx", TerminalKind::shiftChords},
 }};
 
 std::string lowered(std::string_view text)

@@ -27,7 +27,7 @@ TEST(TerminalRule, KnowsEveryTerminalByClassOrInstance)
                "footclient Tilix Terminator org.wezfurlong.wezterm wezterm St st-256color "
                "Lxterminal qterminal Mate-terminal terminology org.gnome.Terminal "
                "org.gnome.Console org.kde.konsole com.gexperts.Tilix org.xfce.terminal "
-               "com.mitchellh.ghostty");
+               "com.mitchellh.ghostty ghostty org.gnome.Ptyxis ptyxis kgx");
     expectKind(TerminalKind::none, "gedit org.gnome.TextEditor xterm2 term");
     // The class decides when both are known.
     EXPECT_EQ(terminalKindOf("xterm", "kitty"), TerminalKind::shiftChords);

@@ -107,19 +107,19 @@ private:
     static constexpr wl_registry_listener registryListener{global, globalRemove};
     static constexpr wl_seat_listener seatListener{capabilities,
                                                    [](void*, wl_seat*, const char*) {}};
-    // libwayland calls a listener's entry without checking it, so each event has one.
-    static constexpr wl_pointer_listener pointerListener{
-        [](void*, wl_pointer*, std::uint32_t, wl_surface*, wl_fixed_t, wl_fixed_t) {},
-        [](void*, wl_pointer*, std::uint32_t, wl_surface*) {},
-        [](void*, wl_pointer*, std::uint32_t, wl_fixed_t, wl_fixed_t) {},
-        button,
-        [](void*, wl_pointer*, std::uint32_t, std::uint32_t, wl_fixed_t) {},
-        [](void*, wl_pointer*) {},
-        [](void*, wl_pointer*, std::uint32_t) {},
-        [](void*, wl_pointer*, std::uint32_t, std::uint32_t) {},
-        [](void*, wl_pointer*, std::uint32_t, std::int32_t) {},
-        [](void*, wl_pointer*, std::uint32_t, std::int32_t) {},
-    };
+    // libwayland calls a listener's entry without checking it, so each event the seat's version
+    // sends has one; version 3 sends these five. Newer libwayland adds entries for later
+    // versions' events, which stay empty.
+    static constexpr wl_pointer_listener pointerListener = [] {
+        wl_pointer_listener listener{};
+        listener.enter = [](void*, wl_pointer*, std::uint32_t, wl_surface*, wl_fixed_t,
+                            wl_fixed_t) {};
+        listener.leave = [](void*, wl_pointer*, std::uint32_t, wl_surface*) {};
+        listener.motion = [](void*, wl_pointer*, std::uint32_t, wl_fixed_t, wl_fixed_t) {};
+        listener.button = button;
+        listener.axis = [](void*, wl_pointer*, std::uint32_t, std::uint32_t, wl_fixed_t) {};
+        return listener;
+    }();
 
     wl_display* display_;
     std::function<void()> pressed_;

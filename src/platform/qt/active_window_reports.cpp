@@ -175,7 +175,12 @@ bool ActiveWindowReports::loadKWinScript()
         const QDBusMessage run = QDBusMessage::createMethodCall(
             QStringLiteral("org.kde.KWin"), object, QStringLiteral("org.kde.kwin.Script"),
             QStringLiteral("run"));
-        if (bus.call(run, QDBus::Block, 5000).type() != QDBusMessage::ErrorMessage) return true;
+        if (bus.call(run, QDBus::Block, 5000).type() == QDBusMessage::ErrorMessage) continue;
+        // KWin answers run only once the script has run, but with success also when it threw:
+        // it then drops the script (KWin's Script::slotScriptLoadedFromFile), which shows here.
+        const QDBusReply<bool> loaded =
+            scripting.call(QStringLiteral("isScriptLoaded"), QString::fromLatin1(kwinPlugin));
+        return loaded.isValid() && loaded.value();
     }
     return false;
 }

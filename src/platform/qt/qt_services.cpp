@@ -290,9 +290,15 @@ std::shared_ptr<StatusItem> QtServices::statusItemWithLength(double /*length*/)
 
 std::shared_ptr<Image> QtServices::imageNamed(std::string_view name)
 {
-    const QString path = QStringLiteral(":/snaplark/") + qtString(name) + QStringLiteral(".svg");
-    if (!QFile::exists(path)) return nullptr;
-    QIcon icon(path);
+    const QString base = QStringLiteral(":/snaplark/") + qtString(name);
+    if (!QFile::exists(base + QStringLiteral(".svg"))) return nullptr;
+    QIcon icon(base + QStringLiteral(".svg"));
+    // Without Qt's SVG icon engine (Debian 13 ships it apart, in qt6-svg-plugins) Qt 6.8 makes no
+    // icon of an SVG file, and the tray would show nothing; the PNG renditions stand in.
+    if (icon.isNull()) {
+        for (const int size : {16, 22, 24, 32, 48, 64})
+            icon.addFile(base + QStringLiteral("-%1.png").arg(size));
+    }
     // A template image: the menu bar draws it in its own colours, light or dark.
     if (inMenuBar_) icon.setIsMask(true);
     return std::make_shared<QtImage>(icon);

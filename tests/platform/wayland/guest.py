@@ -1,7 +1,7 @@
-# Helpers for tests inside scripts/wayland-guest's sway session: checks that report as TAP lines,
-# waits on conditions with generous bounds (the guest is emulated and slow), sway's view of
-# windows and inputs, the test's own uinput keyboard and mouse, and what the agent types, read
-# from its virtual keyboard as it comes.
+# Helpers for tests inside scripts/wayland-guest's sway session: the checks and waits (the guest
+# is emulated and slow: their bounds are generous), sway's view of windows and inputs, the test's
+# own uinput keyboard and mouse, and what the agent types, read from its virtual keyboard as it
+# comes.
 import json
 import os
 import subprocess
@@ -11,21 +11,8 @@ from types import SimpleNamespace
 
 from evdev import InputDevice, UInput, ecodes as e, list_devices
 
-failures = 0
-
-
-def check(ok, what):
-    global failures
-    print(("ok - " if ok else "not ok - ") + what, flush=True)
-    failures += 0 if ok else 1
-    return ok
-
-
-def wait_for(predicate, seconds=60):
-    deadline = time.monotonic() + seconds
-    while not (value := predicate()) and time.monotonic() < deadline:
-        time.sleep(0.02)
-    return value
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from checks import check, finish, wait_for  # noqa: E402,F401 (the tests take them from here)
 
 
 def sway(*args):

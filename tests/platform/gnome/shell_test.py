@@ -1,0 +1,206 @@
+#!/usr/bin/python3
+# GNOME Shell keeps the focused window to itself: Snaplark's extension reports its application id
+# to the agent. Here a real GNOME Shell (headless, virtual monitor, its own session bus and a
+# stand-in system bus) loads the extension from the user's extension folder; the agent, a
+# terminal and a GTK window run in it. The agent must follow the focus from the terminal to the
+# window and back, and take no report from any other bus client. The agent reads no input here
+# (no devices, nothing typed): what it would type for an application id is the terminal table's.
+#   tests/platform/gnome/shell_test.py BUILD_DIR
+import atexit
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+from gi.repository import Gio, GLib
+
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+import checks  # noqa: E402
+from checks import check, wait_for  # noqa: E402
+
+build = os.path.abspath(sys.argv[1])
+here = os.path.dirname(os.path.abspath(__file__))
+extensions = os.path.join(here, "..", "..", "..", "data", "gnome-shell")
+work = tempfile.mkdtemp(prefix="snaplark-gnome-")
+home, runtime = os.path.join(work, "home"), os.path.join(work, "run")
+os.makedirs(runtime, mode=0o700)
+processes = []
+
+
+def stop():
+    for process in reversed(processes):
+        process.kill()
+        process.wait()
+
+
+# At exit, whatever happened: the processes stopped first, then their folder removed.
+atexit.register(lambda: shutil.rmtree(work, ignore_errors=True))
+atexit.register(stop)
+version = subprocess.run(["gnome-shell", "--version"], capture_output=True, text=True).stdout
+major = int(re.search(r"(\d+)\.", version).group(1))
+print(f"# {version.strip()}", flush=True)
+
+# dconf takes its home from the bus's environment, so HOME is set before the bus starts; the
+# terminal's server, which the bus starts, finds the shell's display there.
+env = {"PATH": os.environ["PATH"], "LANG": "C.UTF-8", "HOME": home, "XDG_RUNTIME_DIR": runtime,
+       "XDG_SESSION_TYPE": "wayland", "WAYLAND_DISPLAY": "snaplark-test", "GDK_BACKEND": "wayland"}
+
+
+def start(args, log, **extra):
+    process = subprocess.Popen(args, env=dict(env, **extra), stdin=subprocess.DEVNULL,
+                               stdout=open(log, "w"), stderr=subprocess.STDOUT)
+    processes.append(process)
+    return process
+
+
+def bus_daemon():
+    daemon = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
+                              env=env, stdout=subprocess.PIPE, stderr=open(bus_log, "a"), text=True)
+    processes.append(daemon)
+    return daemon.stdout.readline().strip()
+
+
+# What the buses' daemons and the services they start say.
+bus_log = os.path.join(work, "bus.log")
+# Without a system bus the shell stops in its login manager's client; an empty bus will do.
+env["DBUS_SYSTEM_BUS_ADDRESS"] = bus_daemon()
+env["DBUS_SESSION_BUS_ADDRESS"] = bus_daemon()
+bus = Gio.DBusConnection.new_for_address_sync(
+    env["DBUS_SESSION_BUS_ADDRESS"], Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT |
+    Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION, None, None)
+
+
+def call(name, path, interface, method, args=None, reply=None):
+    return bus.call_sync(name, path, interface, method, args, reply and GLib.VariantType(reply),
+                         Gio.DBusCallFlags.NONE, 30000, None).unpack()
+
+
+def shell(code):
+    """Runs JavaScript in the shell (unsafe mode, which the test's extension turns on) and gives
+    back its value; None where the shell cannot run it yet."""
+    try:
+        ok, value = call("org.gnome.Shell", "/org/gnome/Shell", "org.gnome.Shell", "Eval",
+                         GLib.Variant("(s)", (code,)), "(bs)")
+    except GLib.Error:
+        return None
+    return json.loads(value) if ok and value else None
+
+
+# Windows by the application id the shell gives them (their WM class, for Wayland clients).
+WINDOWS = "global.get_window_actors().map(a => a.meta_window)"
+
+
+def window_ids():
+    return shell(f"{WINDOWS}.map(w => w.get_wm_class())") or []
+
+
+def focus(application_id):
+    shell(f"{WINDOWS}.find(w => w.get_wm_class() == {json.dumps(application_id)})"
+          ".activate(global.get_current_time())")
+
+
+def notifications():
+    """The notifications the shell shows, as [title, body] pairs (GNOME 46 renamed the body)."""
+    return shell("Main.messageTray.getSources().flatMap(s => s.notifications)"
+                 ".map(n => [n.title, n.body ?? n.bannerBodyText])") or []
+
+
+def open_menu(role):
+    """Opens the menu of the top-bar button an extension added under that role; whether it is
+    open, or None where there is no such button."""
+    return shell(f"(b => b ? (b.menu.open(), b.menu.isOpen) : null)"
+                 f"(Main.panel.statusArea[{json.dumps(role)}])")
+
+
+# Extensions are found in the user's folder at the shell's start. The test's own one lets the test
+# drive the shell through Eval (GNOME 43 has no option for it); it is enabled with the shell's
+# settings before the start, Snaplark's as a user enables it, in the running shell.
+uuid = "snaplark@snaplark.example" if major >= 45 else "snaplark-legacy@snaplark.example"
+user_extensions = os.path.join(home, ".local", "share", "gnome-shell", "extensions")
+shutil.copytree(os.path.join(extensions, uuid), os.path.join(user_extensions, uuid))
+test_extension = os.path.join(user_extensions, "snaplark-test@snaplark.example")
+os.makedirs(test_extension)
+json.dump({"uuid": "snaplark-test@snaplark.example", "name": "Snaplark's test",
+           "description": "Lets the test run JavaScript in the shell", "shell-version": [str(major)]},
+          open(os.path.join(test_extension, "metadata.json"), "w"))
+unsafe = ("enable() { global.context.unsafe_mode = true; } "
+          "disable() { global.context.unsafe_mode = false; }")
+open(os.path.join(test_extension, "extension.js"), "w").write(
+    f"export default class {{ {unsafe} }}\n" if major >= 45
+    else f"function init() {{ return new class {{ {unsafe} }}(); }}\n")
+subprocess.run(["gsettings", "set", "org.gnome.shell", "enabled-extensions",
+                "['snaplark-test@snaplark.example']"], env=env, check=True)
+
+shell_log = os.path.join(work, "shell.log")
+start(["gnome-shell", "--headless", "--wayland", "--no-x11", "--virtual-monitor", "1024x768",
+       "--wayland-display", env["WAYLAND_DISPLAY"]], shell_log)
+check(wait_for(lambda: shell("!Main.layoutManager._startingUp"), 180),
+      "GNOME Shell has started and runs the test's JavaScript")
+# It starts in the overview, where a window that opens takes no focus.
+shell("Main.overview.hide()")
+check(wait_for(lambda: shell("!Main.overview.visible && !Main.overview.animationInProgress")),
+      "the overview is hidden")
+
+gnome_extensions = subprocess.run(["gnome-extensions", "enable", uuid], env=env, capture_output=True,
+                                  text=True)
+check(gnome_extensions.returncode == 0 and wait_for(
+    lambda: shell(f"Main.extensionManager.lookup('{uuid}')?.state") == 1),
+    f"gnome-extensions enable {uuid} turns Snaplark's extension on: "
+    f"{(gnome_extensions.stdout + gnome_extensions.stderr).strip()!r}")
+
+
+def focused():
+    return shell("global.display.focus_window?.get_wm_class()")
+
+
+# One at a time, each window taking the focus as it opens, so that none is still to take it.
+start(["gnome-terminal", "--wait", "--", "sh", "-c", "while :; do sleep 1; done"],
+      os.path.join(work, "terminal.log"))
+terminal_id = "org.gnome.Terminal" if major >= 45 else "gnome-terminal-server"
+check(wait_for(lambda: focused() == terminal_id), f"the terminal opens with the focus: {window_ids()}")
+start([os.path.join(here, "..", "wayland", "textpad.py"), "some text", os.path.join(work, "typed")],
+      os.path.join(work, "textpad.log"))
+check(wait_for(lambda: focused() == "textpad.py"), f"so does the GTK window: {window_ids()}")
+
+agent_err = os.path.join(work, "agent.err")
+empty = os.path.join(work, "no-devices")
+os.makedirs(empty)
+start([os.path.join(build, "snaplark"), "--input=evdev"], agent_err, QT_QPA_PLATFORM="wayland",
+      XDG_CONFIG_HOME=os.path.join(work, "config"), SNAPLARK_INPUT_DIR=empty,
+      SNAPLARK_INPUT_SERVICE=os.path.join(work, "no-service"))
+
+
+def reported():
+    try:
+        return call("example.snaplark.Snaplark", "/example/snaplark/ActiveWindow",
+                    "org.freedesktop.DBus.Properties", "Get",
+                    GLib.Variant("(ss)", ("example.snaplark.ActiveWindow", "ActiveApplication")),
+                    "(v)")[0]
+    except GLib.Error:
+        return None
+
+
+check(wait_for(lambda: reported() == "textpad.py"),
+      f"the agent hears which window has the focus when it starts: {reported()}")
+for _ in range(2):
+    for application_id in (terminal_id, "textpad.py"):
+        focus(application_id)
+        check(wait_for(lambda: reported() == application_id),
+              f"the agent follows the focus to {application_id}: {reported()}")
+
+# Another client of the bus pretends the terminal has the focus; the call itself goes through.
+forged = call("example.snaplark.Snaplark", "/example/snaplark/ActiveWindow",
+              "example.snaplark.ActiveWindow", "Report", GLib.Variant("(s)", (terminal_id,)))
+check(forged == () and reported() == "textpad.py",
+      f"a report from another bus client is ignored: {reported()}")
+focus(terminal_id)
+check(wait_for(lambda: reported() == terminal_id), "the shell's reports still count after it")
+errors = open(agent_err).read()
+check("only through Snaplark's extension" not in errors and "No Icon set" not in errors,
+      f"the agent warns of no missing extension and no missing icon: {errors!r}")
+stop()
+logs = [os.path.join(work, log) for log in sorted(os.listdir(work)) if log.endswith((".log", ".err"))]
+checks.finish(logs)
