@@ -18,15 +18,16 @@ void AppDelegate::buildStatusMenu()
     menu->addItem(nsmenuItemHour6);
     menu->addItem(nsmenuItemHour10);
     menu->addItem(menus.separatorItem());
-    if (nsmenuItemPause) {
-        menu->addItem(nsmenuItemPause);
-        menu->addItem(menus.separatorItem());
-        menu->setDelegate(this);
-    }
     menu->addItem(menus.makeMenuItem("Preference", Selector::preferenceFromTrayWithSender, ""));
     menu->addItem(menus.makeMenuItem("About Snaplark", Selector::aboutFromTrayWithSender, ""));
     menu->addItem(menus.separatorItem());
     menu->addItem(menus.makeMenuItem("How to use", Selector::howToUseFromTrayWithSender, ""));
+    // Next to the way out, so that the rows above keep their places where it is shown.
+    if (nsmenuItemPause) {
+        menu->addItem(menus.separatorItem());
+        menu->addItem(nsmenuItemPause);
+        menu->setDelegate(this);
+    }
     menu->addItem(menus.makeMenuItem("Quit", Selector::terminate, ""));
     statusItem->setMenu(menu);
 }

@@ -282,7 +282,8 @@ void Server::seen(const Click& click)
     if (!number) return;
     clicks_.heard(*number, click);
     send(service::ButtonEvent{click.press, static_cast<std::uint32_t>(click.flags), click.time,
-                              *number});
+                              *number,
+                              static_cast<std::uint16_t>(std::clamp(click.moved, 0, 65535))});
 }
 
 void Server::learn()

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/click_tracker.h"
 #include "platform/event_monitor.h"
 #include "platform/keyboard.h"
 
@@ -38,6 +39,9 @@ public:
     // one of ours); an empty id while it does not know.
     virtual bool knowsActiveApplications() const { return false; }
     virtual ActiveApplication activeApplication() const { return {}; }
+
+    // The desktop's drag distance and double-click interval, for telling drags and double clicks.
+    virtual void setClickSettings(ClickTracker::Settings /*settings*/) {}
 
     virtual EventMonitors& eventMonitors() = 0;
     virtual KeyboardEvents& keyboard() = 0;

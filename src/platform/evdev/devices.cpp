@@ -12,7 +12,9 @@
 #include <array>
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/evdev/virtual_keyboard.h"
@@ -82,6 +84,35 @@ void passOnlyGestureEvents(int fd)
     for (const unsigned type : {EV_SYN, EV_KEY, EV_LED})
         set(types, type);
     if (setMask(fd, EV_KEY, keys) && setMask(fd, EV_LED, leds)) setMask(fd, 0, types);
+}
+
+// Lets pointer motion through too, or no longer: only while a gesture's button is down, so that
+// motion at any other time never wakes us (EVIOCSMASK as above).
+void passMotion(int fd, bool pass)
+{
+    LongBits<REL_CNT> rel{};
+    LongBits<ABS_CNT> abs{};
+    LongBits<EV_CNT> types{};
+    for (const unsigned type : {EV_SYN, EV_KEY, EV_LED})
+        set(types, type);
+    if (pass) {
+        set(rel, REL_X);
+        set(rel, REL_Y);
+        set(abs, ABS_X);
+        set(abs, ABS_Y);
+        set(types, EV_REL);
+        set(types, EV_ABS);
+    }
+    if (setMask(fd, EV_REL, rel) && setMask(fd, EV_ABS, abs)) setMask(fd, 0, types);
+}
+
+// A touchpad's or tablet's units in pixels, as near as its resolution tells (units per mm, at
+// the 96 pixels per inch desktops assume); 1 where it does not say.
+double pixelsPerUnit(int fd)
+{
+    input_absinfo info{};
+    if (ioctl(fd, EVIOCGABS(ABS_X), &info) < 0 || info.resolution <= 0) return 1;
+    return 96.0 / 25.4 / info.resolution;
 }
 
 KeyBits keysDown(int fd)
@@ -211,8 +242,30 @@ void Devices::retry(Clock::time_point now)
         add(name);
 }
 
+void Devices::watchMotion(bool watch)
+{
+    if (watch == motion_.watching && !watch) return;
+    motion_ = Motion{watch};
+    for (const auto& [fd, name] : devices_) {
+        passMotion(fd, watch);
+        if (watch) motion_.absolute[fd].pixelsPerUnit = pixelsPerUnit(fd);
+    }
+}
+
+int Devices::Motion::pixels() const
+{
+    double most = std::max(std::abs(relX), std::abs(relY));
+    for (const auto& [fd, a] : absolute) {
+        const double x = a.firstX ? std::abs(a.lastX - *a.firstX) * a.pixelsPerUnit : 0;
+        const double y = a.firstY ? std::abs(a.lastY - *a.firstY) * a.pixelsPerUnit : 0;
+        most = std::max({most, x, y});
+    }
+    return static_cast<int>(std::min(most, 1e6));
+}
+
 void Devices::remove(int fd)
 {
+    motion_.absolute.erase(fd);
     seat_.removed(fd);
     devices_.erase(fd);
     ::close(fd);
@@ -253,10 +306,30 @@ std::vector<Click> Devices::read()
                          [](const Stamped& a, const Stamped& b) { return a.time < b.time; });
         for (; taken < events.size() && events[taken].time <= cutoff; ++taken) {
             const Stamped& e = events[taken];
+            if (e.event.type == EV_REL || e.event.type == EV_ABS) {
+                if (!motion_.watching) continue;
+                if (e.event.type == EV_REL) {
+                    (e.event.code == REL_X ? motion_.relX : motion_.relY) += e.event.value;
+                } else {
+                    auto& a = motion_.absolute[e.fd];
+                    auto& first = e.event.code == ABS_X ? a.firstX : a.firstY;
+                    if (!first) first = e.event.value;
+                    (e.event.code == ABS_X ? a.lastX : a.lastY) = e.event.value;
+                }
+                continue;
+            }
             const auto outcome = seat_.handle(e.fd, e.event);
             if (outcome.click) {
                 clicks.push_back(*outcome.click);
                 clicks.back().time = e.time;
+                if (outcome.click->press) {
+                    // A gesture may be a selection: how far the button goes matters until it is
+                    // let go.
+                    watchMotion((outcome.click->flags & modifier::command) != 0);
+                } else if (motion_.watching) {
+                    clicks.back().moved = motion_.pixels();
+                    watchMotion(false);
+                }
             }
             if (outcome.resync) seat_.resync(e.fd, keysDown(e.fd), capsLockLed(e.fd));
         }

@@ -58,8 +58,24 @@ private:
     bool readDevice(int fd, std::vector<Stamped>& events);
     void readWatch();
 
+    // Pointer motion, read only from a press with Control held to its release: how far it went.
+    struct Motion {
+        bool watching = false;
+        long relX = 0;
+        long relY = 0;
+        struct Absolute {
+            std::optional<int> firstX{}, firstY{};
+            int lastX = 0, lastY = 0;
+            double pixelsPerUnit = 1;
+        };
+        std::map<int, Absolute> absolute{};  // per device
+        int pixels() const;
+    };
+    void watchMotion(bool watch);
+
     std::string directory_;
     SeatFilter filter_;
+    Motion motion_;
     struct Waiting {
         Clock::time_point since;
         Clock::time_point next;

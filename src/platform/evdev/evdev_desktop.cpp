@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/evdev/application_names.h"
 #include "platform/evdev/devices.h"
 #include "platform/evdev/own_windows.h"
 #include "platform/evdev/service_client.h"
@@ -24,6 +25,9 @@
 
 namespace snaplark::platform::evdev {
 namespace {
+
+// Our windows' application id, as Qt gives it from the desktop entry's name.
+constexpr const char* ownApplicationId = "example.snaplark.Snaplark";
 
 // How often to knock again while the input service is away: it only matters until it is back.
 constexpr std::chrono::seconds knockInterval{2};
@@ -127,6 +131,21 @@ public:
     void setReportedActiveWindow(const std::string& applicationId) override
     {
         reportedKind_ = terminalKindOf(applicationId, applicationId);
+        reportedId_ = applicationId;
+    }
+
+    bool knowsActiveApplications() const override { return true; }
+    ActiveApplication activeApplication() const override
+    {
+        const std::string id = knowsActiveWindow() ? session_->activeApplicationId() : reportedId_;
+        // Our own windows are not an application to pause in: the one before them is meant.
+        if (id != ownApplicationId && !id.empty()) lastForeignId_ = id;
+        if (lastForeignId_.empty()) return {};
+        return {lastForeignId_, names_.of(lastForeignId_)};
+    }
+    void setClickSettings(ClickTracker::Settings settings) override
+    {
+        clickTracker_.setSettings(settings);
     }
 
     void dispatch() override
@@ -270,7 +289,17 @@ private:
     void emitSettled()
     {
         for (const Click& click : ownClicks_.takeSettled(OwnClicks::Clock::now())) {
-            const Event observed{click.flags};
+            Event observed{click.flags};
+            // Only the press times tell double clicks here: the pointer's place is never read.
+            if (click.press) {
+                clickTracker_.press(std::nullopt, click.time / 1000);
+            } else {
+                const auto release =
+                    clickTracker_.release(std::nullopt, click.time / 1000, click.moved);
+                observed.dragged = release.dragged;
+                observed.clickCount = release.clickCount;
+            }
+            observed.application = activeApplication();
             const std::uint64_t mask = click.press ? leftMouseDownMask : leftMouseUpMask;
             // A chord asked for while a click is handled answers that click.
             handling_ = click.id;
@@ -347,6 +376,10 @@ private:
     std::uint64_t handling_ = 0;         // the service's number of the click being handled
     std::optional<std::string> heldBy_;  // another program holding the service
     TerminalKind reportedKind_ = TerminalKind::none;
+    std::string reportedId_;
+    mutable std::string lastForeignId_;
+    mutable ApplicationNames names_;
+    ClickTracker clickTracker_;
     VirtualKeyboard keyboard_;
     Typist typist_;
     std::unique_ptr<WaylandSession> session_;

@@ -24,6 +24,9 @@ struct Click {
     ModifierFlags flags = 0;
     std::int64_t time = 0;  // microseconds, CLOCK_MONOTONIC, when the device reported it
     std::uint64_t id = 0;   // the input service's number for it; 0 when read from the devices
+    // Of a release after a press with Control held: how far the pointer went in between, in
+    // pixels as near as the devices tell (motion is read only then).
+    int moved = 0;
 };
 
 // The left button and the keyboard modifiers of one seat, followed from every input device's

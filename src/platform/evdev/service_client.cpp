@@ -132,7 +132,8 @@ ServiceClient::Received ServiceClient::read()
             break;
         }
         if (const auto* button = std::get_if<service::ButtonEvent>(&*message)) {
-            received.clicks.push_back({button->press, button->flags, button->time, button->click});
+            received.clicks.push_back(
+                {button->press, button->flags, button->time, button->click, button->moved});
         } else if (const auto* outcome = std::get_if<Outcome>(&*message)) {
             const bool copy = asked_.empty() || asked_.front();
             if (!asked_.empty()) asked_.pop_front();

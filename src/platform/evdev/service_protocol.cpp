@@ -75,6 +75,7 @@ std::string encode(const ServiceMessage& message)
     } else if (const auto* button = std::get_if<ButtonEvent>(&message)) {
         packet[0] = buttonType;
         packet[1] = button->press ? 1 : 0;
+        put(packet, 2, button->moved);
         put(packet, 4, button->flags);
         put(packet, 8, button->time);
         put(packet, 16, button->click);
@@ -107,9 +108,9 @@ std::optional<ServiceMessage> parseServiceMessage(std::span<const std::uint8_t> 
         return Welcome{bytes[1]};
     case buttonType: {
         const auto click = get<std::uint64_t>(bytes, 16);
-        if (bytes[1] > 1 || !zeroFrom(bytes, 2, 4) || click == 0) return std::nullopt;
+        if (bytes[1] > 1 || click == 0) return std::nullopt;
         return ButtonEvent{bytes[1] == 1, get<std::uint32_t>(bytes, 4), get<std::int64_t>(bytes, 8),
-                           click};
+                           click, get<std::uint16_t>(bytes, 2)};
     }
     case outcomeType:
         if (bytes[1] < 1 || bytes[1] > static_cast<std::uint8_t>(Outcome::Code::noKeyboard) ||

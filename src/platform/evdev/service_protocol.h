@@ -34,6 +34,9 @@ struct ButtonEvent {
     // Unguessable and never zero: a request names the click it answers by this, so it can only
     // be made once the click was heard.
     std::uint64_t click = 0;
+    // Of a release after a press with Control held: how far the pointer went, in pixels as near
+    // as the devices tell, at most 65535 (the motion is read only then).
+    std::uint16_t moved = 0;
 };
 // The service said why it did not type a requested chord.
 struct Outcome {

@@ -122,10 +122,16 @@ public:
 
     TerminalKind activeTerminalKind() const override
     {
+        const std::string id = activeApplicationId();
+        return id.empty() ? TerminalKind::none : terminalKindOf(id, id);
+    }
+
+    std::string activeApplicationId() const override
+    {
         for (const auto& [handle, window] : windows_) {
-            if (window.active) return terminalKindOf(window.appId, window.appId);
+            if (window.active) return window.appId;
         }
-        return TerminalKind::none;
+        return {};
     }
 
     bool knowsActiveWindow() const override { return manager_ != nullptr; }

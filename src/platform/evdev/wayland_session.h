@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "platform/chord.h"
 #include "platform/evdev/typist.h"
@@ -27,6 +28,8 @@ public:
     virtual std::optional<ChordKeys> chordKeys() const = 0;
     // The active window's kind; none where the compositor does not say.
     virtual TerminalKind activeTerminalKind() const = 0;
+    // The active window's application id; empty where the compositor does not say.
+    virtual std::string activeApplicationId() const = 0;
     // Whether the compositor tells which window is active.
     virtual bool knowsActiveWindow() const = 0;
 };

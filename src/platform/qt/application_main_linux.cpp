@@ -9,6 +9,7 @@
 #include <QEvent>
 #include <QIcon>
 #include <QMouseEvent>
+#include <QStyleHints>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QWindow>
@@ -247,6 +248,12 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
     qt::SettingsFileStore settingsFile;
     services.setUserDefaultsStore(&settingsFile);
     services.setMenuShownHandler([desktop](bool shown) { desktop->setMenuOpen(shown); });
+    // Drags and double clicks as this desktop counts them (Qt reads its settings).
+    const QStyleHints* hints = QGuiApplication::styleHints();
+    desktop->setClickSettings({hints->startDragDistance(), hints->mouseDoubleClickInterval()});
+    if (desktop->knowsActiveApplications()) {
+        services.setActiveApplicationSource([desktop] { return desktop->activeApplication(); });
+    }
     qt::Autostart autostart(QStringLiteral("example.snaplark.Snaplark.desktop"));
     services.setAutostart(&autostart);
     module.registerClasses(classes, services.platform());

@@ -18,16 +18,25 @@ constexpr std::size_t maxEntries = 256;
 TerminalKind TerminalKinds::of(Window focus)
 {
     if (focus == None || focus == PointerRoot) return TerminalKind::none;
-    if (const auto found = entries_.find(focus); found != entries_.end()) {
-        return found->second.kind;
-    }
+    return entryOf(focus).kind;
+}
+
+ActiveApplication TerminalKinds::applicationOf(Window focus)
+{
+    if (focus == None || focus == PointerRoot) return {};
+    return entryOf(focus).application;
+}
+
+const TerminalKinds::Entry& TerminalKinds::entryOf(Window focus)
+{
+    if (const auto found = entries_.find(focus); found != entries_.end()) return found->second;
     if (entries_.size() >= maxEntries) entries_.clear();
-    return entries_.emplace(focus, walk(focus)).first->second.kind;
+    return entries_.emplace(focus, walk(focus)).first->second;
 }
 
 TerminalKinds::Entry TerminalKinds::walk(Window focus)
 {
-    Entry entry{TerminalKind::none, {}};
+    Entry entry{TerminalKind::none, {}, {}};
     Window window = focus;
     for (int depth = 0; depth < maxWindowDepth && window != None; ++depth) {
         // Watched before it is read, so that a change right after the read is not missed.
@@ -37,6 +46,9 @@ TerminalKinds::Entry TerminalKinds::walk(Window focus)
         if (XGetClassHint(d_, window, &hint) != 0) {
             entry.kind = terminalKindOf(hint.res_name ? hint.res_name : "",
                                         hint.res_class ? hint.res_class : "");
+            if (hint.res_class && *hint.res_class) {
+                entry.application = {hint.res_class, hint.res_class};
+            }
             if (hint.res_name) XFree(hint.res_name);
             if (hint.res_class) XFree(hint.res_class);
             break;

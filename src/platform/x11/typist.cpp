@@ -88,6 +88,14 @@ void Typist::handleQueued()
     }
 }
 
+ActiveApplication Typist::activeApplication()
+{
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(d_, &focus, &revert);
+    return kinds_.applicationOf(focus);
+}
+
 void Typist::takeEvents()
 {
     while (XPending(d_) > 0) {

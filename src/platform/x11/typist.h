@@ -29,6 +29,9 @@ public:
     // Handles the events that reached the connection; the main loop calls it whenever the
     // connection is readable, so that nothing piles up there.
     void takeEvents();
+    // The application owning the window with the keyboard focus (a round trip, unless the focus is
+    // a window seen before).
+    ActiveApplication activeApplication();
     // For tests: runs between the key-up's look at what the user let go and the give-back, the
     // moment a let-go would otherwise slip through.
     void setBeforeGiveBack(std::function<void()> hook) { beforeGiveBack_ = std::move(hook); }

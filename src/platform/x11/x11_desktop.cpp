@@ -115,6 +115,15 @@ public:
     }
 
     void setMenuOpen(bool open) override { observer_.setMenuOpenElsewhere(open); }
+    void setClickSettings(ClickTracker::Settings settings) override
+    {
+        clicks_.setSettings(settings);
+    }
+    bool knowsActiveApplications() const override { return true; }
+    ActiveApplication activeApplication() const override
+    {
+        return typist_ ? typist_->activeApplication() : ActiveApplication{};
+    }
 
     EventMonitors& eventMonitors() override { return *this; }
     KeyboardEvents& keyboard() override { return *this; }
@@ -165,7 +174,16 @@ private:
         for (std::size_t k = 0; k < event.letGo.size(); ++k) {
             if (event.letGo.test(k)) state |= map_.modifierBits[k];
         }
-        const Event observed{map_.modifiers.translate(state)};
+        Event observed{map_.modifiers.translate(state)};
+        const ClickTracker::Point at{event.rootX, event.rootY};
+        if (event.press) {
+            clicks_.press(at, event.time);
+        } else {
+            const auto release = clicks_.release(at, event.time);
+            observed.dragged = release.dragged;
+            observed.clickCount = release.clickCount;
+        }
+        if (typist_) observed.application = typist_->activeApplication();
         const std::uint64_t mask = event.press ? leftMouseDownMask : leftMouseUpMask;
         for (const auto& [monitorMask, handler] : monitors_) {
             if ((monitorMask & mask) != 0) handler(observed);
@@ -184,7 +202,8 @@ private:
     int xinputOpcode_ = 0;
     bool recording_ = false;
     KeyboardMap map_;
-    std::optional<Typist> typist_;
+    mutable std::optional<Typist> typist_;
+    ClickTracker clicks_;
     std::vector<std::pair<std::uint64_t, std::function<void(const Event&)>>> monitors_;
 };
 

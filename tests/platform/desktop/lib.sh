@@ -113,11 +113,12 @@ sync_recorder() {
 markers() { grep -c '^keypress F12 ' "$rec" || true; }
 no_keys_down() { [ "$("$recorder" --keymap)" = "down" ] || fail "keys left down: $("$recorder" --keymap)"; }
 
-# gesture [KEYS...]: a left click at 200,200 with the keys held; waits for its two lines and for
-# the recorder to have whatever the agent typed, and only then lets go of the keys.
+# gesture [KEYS...]: a left click at 300,700 (clear of our windows) with the keys held; waits for
+# its two lines and for the recorder to have whatever the agent typed, and only then lets go of
+# the keys.
 gesture() {
   local before=$(wc -l <"$agent_out")
-  xdotool mousemove 200 200 ${@/#/keydown } mousedown 1 mouseup 1
+  xdotool mousemove 300 700 ${@/#/keydown } mousedown 1 mouseup 1
   wait_until "the click's lines" 10 out_has $((before + 2))
   sync_recorder
   [ $# = 0 ] || xdotool ${@/#/keyup }
@@ -145,10 +146,15 @@ open_menu() {
   poll 2 menu_open
 }
 # menu_choose ROWS: picks the entry ROWS down by keyboard, from the top with the pointer away:
-# 1 Disable, 7 Preferences, 8 About, 9 How to use, 10 Quit (separators are skipped).
+# 1 Disable, 7 Preferences, 8 About, 9 How to use (separators are skipped); -1 is the last, Quit,
+# and -2 the one above it, "Pause in …", where it can be chosen (a disabled entry is skipped).
 menu_choose() {
   wait_until "the tray menu" 10 open_menu
-  xdotool mousemove 512 700 key $(printf 'Down %.0s' $(seq "$1")) Return
+  if [ "$1" -lt 0 ]; then
+    xdotool mousemove 512 700 key $(printf 'Up %.0s' $(seq "${1#-}")) Return
+  else
+    xdotool mousemove 512 700 key $(printf 'Down %.0s' $(seq "$1")) Return
+  fi
   wait_until "the tray menu to close" 10 eval '! menu_open'
 }
 

@@ -87,7 +87,7 @@ cmp -s "$settings".unreadable-* "$work/corrupt" || fail "the unreadable file was
 # Quit exits 0 and writes nothing; nor does an agent whose X server dies: it exits at once, says
 # why, with a failure status (no core dump).
 cp "$settings" "$work/settings.before"
-menu_choose 10
+menu_choose -1
 wait "$agent_pid" || fail "Quit exited with status $?"
 cmp -s "$settings" "$work/settings.before" || fail "Quit changed the settings"
 start_agent dying

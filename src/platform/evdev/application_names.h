@@ -1,0 +1,19 @@
+#pragma once
+
+#include <map>
+#include <string>
+
+namespace snaplark::platform::evdev {
+
+// What people call an application known by its Wayland application id: the Name of its desktop
+// entry (<id>.desktop in the XDG data folders' applications/, as desktops find it), else the
+// id's last part ("org.gnome.Ptyxis" is "Ptyxis"). Looked up once per id.
+class ApplicationNames {
+public:
+    const std::string& of(const std::string& id);
+
+private:
+    std::map<std::string, std::string> names_;
+};
+
+}  // namespace snaplark::platform::evdev
