@@ -285,8 +285,8 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
         const auto shell = activeWindowReports ? activeWindowReports->problem() : std::nullopt;
         if (shell) problems.push_back(*shell);
         const bool iconShown = trayShown || menuExport.iconShown();
-        if (trayLooked && !iconShown &&
-            !(shell && shell->key == qt::ActiveWindowReports::gnomeExtensionProblem)) {
+        // On GNOME's Wayland sessions the extension's own problem says that the menu is missing.
+        if (trayLooked && !iconShown && !(gnome && activeWindowReports)) {
             problems.push_back(
                 {"no-icon", "No tray shows Snaplark's icon, so its menu cannot be reached",
                  gnome ? "GNOME shows Snaplark's icon and menu in the top bar only through "

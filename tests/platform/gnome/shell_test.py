@@ -144,14 +144,6 @@ shell("Main.overview.hide()")
 check(wait_for(lambda: shell("!Main.overview.visible && !Main.overview.animationInProgress")),
       "the overview is hidden")
 
-gnome_extensions = subprocess.run(["gnome-extensions", "enable", uuid], env=env, capture_output=True,
-                                  text=True)
-check(gnome_extensions.returncode == 0 and wait_for(
-    lambda: shell(f"Main.extensionManager.lookup('{uuid}')?.state") == 1),
-    f"gnome-extensions enable {uuid} turns Snaplark's extension on: "
-    f"{(gnome_extensions.stdout + gnome_extensions.stderr).strip()!r}")
-
-
 def focused():
     return shell("global.display.focus_window?.get_wm_class()")
 
@@ -165,12 +157,34 @@ start([os.path.join(here, "..", "wayland", "textpad.py"), "some text", os.path.j
       os.path.join(work, "textpad.log"))
 check(wait_for(lambda: focused() == "textpad.py"), f"so does the GTK window: {window_ids()}")
 
+# The agent starts before Snaplark's extension is on: after a while it tells the user so in a
+# notification (with a button that would enable it), and once the extension reports, that this
+# is over.
 agent_err = os.path.join(work, "agent.err")
 empty = os.path.join(work, "no-devices")
 os.makedirs(empty)
-start([os.path.join(build, "snaplark"), "--input=evdev"], agent_err, QT_QPA_PLATFORM="wayland",
+agent = start([os.path.join(build, "snaplark"), "--input=evdev"], agent_err, QT_QPA_PLATFORM="wayland",
       XDG_CONFIG_HOME=os.path.join(work, "config"), SNAPLARK_INPUT_DIR=empty,
       SNAPLARK_INPUT_SERVICE=os.path.join(work, "no-service"))
+
+
+
+def notified(title):
+    return [n for n in notifications() if title in (n[0] or "")]
+
+
+check(wait_for(lambda: notified("GNOME extension is off")),
+      f"the agent says in a notification that the extension is off: {notifications()}")
+gnome_extensions = subprocess.run(["gnome-extensions", "enable", uuid], env=env, capture_output=True,
+                                  text=True)
+check(gnome_extensions.returncode == 0 and wait_for(
+    lambda: shell(f"Main.extensionManager.lookup('{uuid}')?.state") == 1),
+    f"gnome-extensions enable {uuid} turns Snaplark's extension on: "
+    f"{(gnome_extensions.stdout + gnome_extensions.stderr).strip()!r}")
+
+
+check(wait_for(lambda: notified("Snaplark works again")),
+      f"...and says when that is over: {notifications()}")
 
 
 def reported():
@@ -198,9 +212,89 @@ check(forged == () and reported() == "textpad.py",
       f"a report from another bus client is ignored: {reported()}")
 focus(terminal_id)
 check(wait_for(lambda: reported() == terminal_id), "the shell's reports still count after it")
+
+# No tray runs here, so the extension shows Snaplark's icon in the top bar, with the agent's menu.
+MENU = "Main.panel.statusArea.snaplark?.menu"
+
+
+def tool_tip():
+    return call("example.snaplark.Snaplark", "/example/snaplark/StatusMenu",
+                "org.freedesktop.DBus.Properties", "Get",
+                GLib.Variant("(ss)", ("example.snaplark.StatusMenu", "ToolTip")), "(v)")[0]
+
+
+def entries():
+    """The top-bar menu's entries as [label, checked] (a check is ornament 2), without the line
+    at its top that says what stops the gestures, if anything does."""
+    found = shell(f"{MENU}?._getMenuItems().filter(i => i.label?.text)"
+                  ".map(i => [i.label.text, i._ornament === 2])") or []
+    return [entry for entry in found if entry[0] != tool_tip()]
+
+
+def choose(label):
+    shell(f"{MENU}._getMenuItems().find(i => i.label?.text == {json.dumps(label)})"
+          ".emit('activate', null)")
+
+
+def agent_entries():
+    return {label: checked for label, _, _, checked in call(
+        "example.snaplark.Snaplark", "/example/snaplark/StatusMenu", "example.snaplark.StatusMenu",
+        "Entries", None, "(a(sbbb))")[0] if label}
+
+
+check(wait_for(lambda: open_menu("snaplark")), "Snaplark's icon is in the top bar and opens a menu")
+# As it opens, the agent names the active application in the pause entry.
+wait_for(lambda: any(label.startswith("Pause in ") and "an application" not in label
+                     for label, _ in entries()))
+labels = [label for label, _ in entries()]
+check(labels[:7] == ["Disable", "Indefinitely", "1 Hour", "3 Hour", "6 Hour", "10 Hour",
+                     "Preference"] and labels[7:9] == ["About Snaplark", "How to use"] and
+      labels[9].startswith("Pause in ") and labels[10:] == ["Quit"],
+      f"with the agent's entries: {labels}")
+check(["Indefinitely", True] in entries(), "the schedule's check mark is shown")
+choose("1 Hour")
+check(wait_for(lambda: agent_entries().get("1 Hour")) and wait_for(
+    lambda: ["1 Hour", True] in entries()),
+    f"choosing an hour reaches the agent, and the mark moves: {entries()}")
+choose("Disable")
+check(wait_for(lambda: shell("Main.panel.statusArea.snaplark.get_child_at_index(0).opacity")
+               == 128), "Disable reaches the agent, and the icon dims while it is suspended")
+choose("Disable")
+check(wait_for(lambda: shell("Main.panel.statusArea.snaplark.get_child_at_index(0).opacity")
+               == 255), "choosing it again resumes")
+for label, title in (("Preference", "Snaplark Preferences"), ("About Snaplark", "Snaplark"),
+                     ("How to use", "Snaplark")):
+    before = len(window_ids())
+    choose(label)
+    check(wait_for(lambda: shell(f"{WINDOWS}.some(w => w.get_title() == {json.dumps(title)} "
+                                 "&& w.get_wm_class() != 'textpad.py')") and
+                   len(window_ids()) > before), f"{label} opens its window")
+    shell(f"{WINDOWS}.filter(w => w.get_wm_class() == 'snaplark' || "
+          f"w.get_title() == {json.dumps(title)}).forEach(w => w.delete(global.get_current_time()))")
+    wait_for(lambda: len(window_ids()) == before)
+focus(terminal_id)
+wait_for(lambda: reported() == terminal_id)
+shell(f"{MENU}.close()")
+open_menu("snaplark")
+
+
+def pause_entry():
+    return next((label for label, _ in entries() if label.startswith("Pause in ")), "")
+
+
+# By its desktop entry's name where the id names one (org.gnome.Terminal), else by the id.
+check(wait_for(lambda: "Terminal" in pause_entry() or terminal_id in pause_entry()),
+      f"the pause entry names the terminal: {pause_entry()!r}")
+pause = pause_entry()
+choose(pause)
+settings = os.path.join(work, "config", "Snaplark", "Snaplark.conf")
+check(wait_for(lambda: os.path.exists(settings) and "arrayPausedApplications" in open(settings).read()),
+      "pausing there reaches the agent, which stores it")
+choose("Quit")
+check(wait_for(lambda: agent.poll() is not None) and agent.returncode == 0, "Quit ends the agent")
+check(wait_for(lambda: shell("!Main.panel.statusArea.snaplark")), "and the icon goes with it")
 errors = open(agent_err).read()
-check("only through Snaplark's extension" not in errors and "No Icon set" not in errors,
-      f"the agent warns of no missing extension and no missing icon: {errors!r}")
+check("No Icon set" not in errors, f"the agent warns of no missing icon: {errors!r}")
 stop()
 logs = [os.path.join(work, log) for log in sorted(os.listdir(work)) if log.endswith((".log", ".err"))]
 checks.finish(logs)
