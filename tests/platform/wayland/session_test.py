@@ -225,6 +225,25 @@ def open_menu():
 race("clicks in our open menu", lambda: click(left, blank_y), open_menu,
      lambda: menu_event(0, "closed"))
 
+# Copy only after a selection: a Control + click in place types nothing, a drag still copies (the
+# pointer's way is read from the devices only from such a press to its release).
+settings = os.path.join(work, "config", "Snaplark", "Snaplark.conf")
+os.makedirs(os.path.dirname(settings), exist_ok=True)
+with open(settings, "w") as f:
+    f.write("[General]\nboolCopyOnlyAfterSelection=true\n")
+# The drag's chord comes after whatever the click in place would have typed.
+typed.take()
+keys(keyboard, 1, e.KEY_LEFTCTRL)
+click(right, source_y)
+click(left, source_y, right)
+dragged = wait_for(typed.down(e.KEY_LEFTCTRL, e.KEY_C))
+keys(keyboard, 0, e.KEY_LEFTCTRL)
+copies = [code for code, value in typed.take() if code == e.KEY_C and value == 1]
+check(dragged and copies == [e.KEY_C],
+      f"with copies waiting for a selection, a Control + click in place types nothing and a "
+      f"Control + drag copies: {copies}")
+os.remove(settings)
+
 # Dvorak: the chord's key is the one typing c there (the I position), not the C position. The
 # last request returns once sway has sent the new keymap to its clients.
 sway("input", "type:keyboard", "xkb_layout", "us")
