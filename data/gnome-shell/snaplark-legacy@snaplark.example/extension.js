@@ -2,7 +2,7 @@
 // is the same for GNOME 45 and later). It tells Snaplark the application id of the focused
 // window, and nothing else, and where no tray shows Snaplark's icon it shows the icon in the top
 // bar with Snaplark's menu, which it reads from the agent over the session bus.
-const {Gio, GLib, St} = imports.gi;
+const {Gio, GLib, Shell, St} = imports.gi;
 const ExtensionUtils = imports.misc.extensionUtils;
 const Main = imports.ui.main;
 const PanelMenu = imports.ui.panelMenu;
@@ -68,9 +68,11 @@ class Snaplark {
             return;
         const window = global.display.focus_window;
         // A Wayland client's application id is its WM class in Mutter; a sandboxed app's id wins.
+        // The name is the one the shell shows for the window's application.
         const id = window ? window.get_sandboxed_app_id() || window.get_wm_class() || '' : '';
-        this._call('/example/snaplark/ActiveWindow', 'example.snaplark.ActiveWindow', 'Report',
-            new GLib.Variant('(s)', [id]));
+        const app = window ? Shell.WindowTracker.get_default().get_window_app(window) : null;
+        this._call('/example/snaplark/ActiveWindow', 'example.snaplark.ActiveWindow',
+            'ReportApplication', new GLib.Variant('(ss)', [id, app ? app.get_name() : '']));
     }
 
     // The icon is shown while the agent runs and no tray shows it.

@@ -5,6 +5,7 @@
 // agent over the session bus. GNOME 45 and later load extensions as modules.
 import Gio from 'gi://Gio';
 import GLib from 'gi://GLib';
+import Shell from 'gi://Shell';
 import St from 'gi://St';
 import * as Main from 'resource:///org/gnome/shell/ui/main.js';
 import * as PanelMenu from 'resource:///org/gnome/shell/ui/panelMenu.js';
@@ -71,9 +72,11 @@ class Snaplark {
             return;
         const window = global.display.focus_window;
         // A Wayland client's application id is its WM class in Mutter; a sandboxed app's id wins.
+        // The name is the one the shell shows for the window's application.
         const id = window ? window.get_sandboxed_app_id() || window.get_wm_class() || '' : '';
-        this._call('/example/snaplark/ActiveWindow', 'example.snaplark.ActiveWindow', 'Report',
-            new GLib.Variant('(s)', [id]));
+        const app = window ? Shell.WindowTracker.get_default().get_window_app(window) : null;
+        this._call('/example/snaplark/ActiveWindow', 'example.snaplark.ActiveWindow',
+            'ReportApplication', new GLib.Variant('(ss)', [id, app ? app.get_name() : '']));
     }
 
     // The icon is shown while the agent runs and no tray shows it.

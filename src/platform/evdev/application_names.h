@@ -11,6 +11,8 @@ namespace snaplark::platform::evdev {
 class ApplicationNames {
 public:
     const std::string& of(const std::string& id);
+    // The desktop named it itself.
+    void set(const std::string& id, const std::string& name) { names_[id] = name; }
 
 private:
     std::map<std::string, std::string> names_;

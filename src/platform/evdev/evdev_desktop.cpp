@@ -128,10 +128,11 @@ public:
     int fileDescriptor() const override { return ready_; }
 
     bool knowsActiveWindow() const override { return session_ && session_->knowsActiveWindow(); }
-    void setReportedActiveWindow(const std::string& applicationId) override
+    void setReportedActiveWindow(const std::string& applicationId, const std::string& name) override
     {
         reportedKind_ = terminalKindOf(applicationId, applicationId);
         reportedId_ = applicationId;
+        if (!name.empty()) names_.set(applicationId, name);
     }
 
     bool knowsActiveApplications() const override { return true; }

@@ -35,8 +35,10 @@ public:
     // Whether the compositor itself says which window is active (foreign-toplevel).
     virtual bool knowsActiveWindow() const = 0;
     // The active window's application id as the desktop reported it some other way (a KWin
-    // script, a GNOME Shell extension); used where the compositor does not say.
-    virtual void setReportedActiveWindow(const std::string& applicationId) = 0;
+    // script, a GNOME Shell extension), with its name where the desktop gave one; used where the
+    // compositor does not say.
+    virtual void setReportedActiveWindow(const std::string& applicationId,
+                                         const std::string& name = {}) = 0;
 };
 
 }  // namespace snaplark::platform::evdev

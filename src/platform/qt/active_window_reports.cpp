@@ -18,8 +18,7 @@ constexpr const char* plainChords = "so terminals get the plain chords there (Co
 Problem noSource()
 {
     return {"no-active-window",
-            "This desktop does not say which window is active: a Control + drag in a terminal "
-            "interrupts its program",
+            "This desktop does not say which window is active",
             "This desktop does not tell Snaplark which window is active, so a Control + drag in a "
             "terminal types Control+C, which interrupts its program. Switch the copy gesture off "
             "if you work in terminals.",
@@ -34,7 +33,8 @@ QString shellOwner(const QDBusConnection& bus, const QString& name)
 
 }  // namespace
 
-ActiveWindowReports::ActiveWindowReports(std::function<void(const std::string&)> report)
+ActiveWindowReports::ActiveWindowReports(
+    std::function<void(const std::string&, const std::string&)> report)
     : report_(std::move(report))
 {
     extensionWait_.setSingleShot(true);
@@ -47,9 +47,7 @@ ActiveWindowReports::ActiveWindowReports(std::function<void(const std::string&)>
                      "(GNOME 45 and later) or \"gnome-extensions enable "
                      "snaplark-legacy@snaplark.example\" (GNOME 43 and 44), then log in again\n";
         setProblem(Problem{
-            gnomeExtensionProblem,
-            "Snaplark's GNOME extension is off: no menu in the top bar, and a Control + drag in a "
-            "terminal interrupts its program",
+            gnomeExtensionProblem, "Snaplark's GNOME extension is off",
             "GNOME Shell shows Snaplark's menu in the top bar, and tells it which window is "
             "active, only through Snaplark's extension; without it a Control + drag in a "
             "terminal types Control+C, which interrupts its program. Enable it with the button "
@@ -87,8 +85,7 @@ void ActiveWindowReports::start()
                          "active, "
                       << plainChords << '\n';
             setProblem(Problem{"kwin-script",
-                               "KWin did not take Snaplark's script: a Control + drag in a "
-                               "terminal interrupts its program",
+                               "KWin did not take Snaplark's script",
                                "KWin tells Snaplark which window is active only through a script "
                                "of Snaplark's, which KWin did not take; a Control + drag in a "
                                "terminal types Control+C, which interrupts its program. Switch "
@@ -131,11 +128,16 @@ void ActiveWindowReports::enableGnomeExtension()
 
 void ActiveWindowReports::Report(const QString& applicationId)
 {
+    ReportApplication(applicationId, {});
+}
+
+void ActiveWindowReports::ReportApplication(const QString& applicationId, const QString& name)
+{
     if (!fromShell()) return;
     reported_ = true;
     if (problem_) setProblem(std::nullopt);
     active_ = applicationId;
-    report_(applicationId.toStdString());
+    report_(applicationId.toStdString(), name.toStdString());
 }
 
 bool ActiveWindowReports::fromShell() const

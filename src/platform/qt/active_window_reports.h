@@ -28,7 +28,9 @@ public:
     static constexpr const char* path = "/example/snaplark/ActiveWindow";
     static constexpr const char* kwinPlugin = "snaplark-active-window";
 
-    explicit ActiveWindowReports(std::function<void(const std::string&)> report);
+    // `report` hears the application id and, where the desktop tells it, its name.
+    explicit ActiveWindowReports(
+        std::function<void(const std::string& id, const std::string& name)> report);
     ~ActiveWindowReports() override;
 
     // Offers the object on the session bus and asks the desktop for reports; says once on
@@ -46,6 +48,8 @@ public:
 
 public Q_SLOTS:
     Q_SCRIPTABLE void Report(const QString& applicationId);
+    // The same with the name the desktop shows for the application (GNOME's extension).
+    Q_SCRIPTABLE void ReportApplication(const QString& applicationId, const QString& name);
 
 private:
     bool loadKWinScript();
@@ -53,7 +57,7 @@ private:
     bool fromShell() const;
     void setProblem(std::optional<Problem> problem);
 
-    std::function<void(const std::string&)> report_;
+    std::function<void(const std::string&, const std::string&)> report_;
     bool kwinLoaded_ = false;
     bool reported_ = false;
     QString active_;

@@ -235,8 +235,8 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
         // KDE Plasma and GNOME keep the active window to themselves; their shells tell us.
         if (!evdevDesktop->knowsActiveWindow()) {
             activeWindowReports = std::make_unique<qt::ActiveWindowReports>(
-                [desktop = evdevDesktop.get()](const std::string& applicationId) {
-                    desktop->setReportedActiveWindow(applicationId);
+                [desktop = evdevDesktop.get()](const std::string& id, const std::string& name) {
+                    desktop->setReportedActiveWindow(id, name);
                 });
             activeWindowReports->start();
         }
@@ -288,7 +288,7 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
         // On GNOME's Wayland sessions the extension's own problem says that the menu is missing.
         if (trayLooked && !iconShown && !(gnome && activeWindowReports)) {
             problems.push_back(
-                {"no-icon", "No tray shows Snaplark's icon, so its menu cannot be reached",
+                {"no-icon", "No tray shows Snaplark's icon",
                  gnome ? "GNOME shows Snaplark's icon and menu in the top bar only through "
                          "Snaplark's extension (or the AppIndicator extension). Enable it with "
                          "the button below, or with \"gnome-extensions enable "

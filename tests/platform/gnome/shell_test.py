@@ -89,6 +89,16 @@ def shell(code):
     return json.loads(value) if ok and value else None
 
 
+def screenshot(name):
+    """With SNAPLARK_SCREENSHOTS=FOLDER, a picture of the screen as it is now (the README's)."""
+    folder = os.environ.get("SNAPLARK_SCREENSHOTS")
+    if folder:
+        call("org.gnome.Shell.Screenshot", "/org/gnome/Shell/Screenshot",
+             "org.gnome.Shell.Screenshot", "Screenshot",
+             GLib.Variant("(bbs)", (False, False, os.path.join(os.path.abspath(folder),
+                                                                name + ".png"))), "(bs)")
+
+
 # Windows by the application id the shell gives them (their WM class, for Wayland clients).
 WINDOWS = "global.get_window_actors().map(a => a.meta_window)"
 
@@ -121,6 +131,10 @@ def open_menu(role):
 uuid = "snaplark@snaplark.example" if major >= 45 else "snaplark-legacy@snaplark.example"
 user_extensions = os.path.join(home, ".local", "share", "gnome-shell", "extensions")
 shutil.copytree(os.path.join(extensions, uuid), os.path.join(user_extensions, uuid))
+# The icon, as the install puts it there.
+shutil.copy(os.path.join(here, "..", "..", "..", "src", "platform", "qt", "resources",
+                         "StatusBarButtonImage.svg"),
+            os.path.join(user_extensions, uuid, "snaplark.svg"))
 test_extension = os.path.join(user_extensions, "snaplark-test@snaplark.example")
 os.makedirs(test_extension)
 json.dump({"uuid": "snaplark-test@snaplark.example", "name": "Snaplark's test",
@@ -175,6 +189,14 @@ def notified(title):
 
 check(wait_for(lambda: notified("GNOME extension is off")),
       f"the agent says in a notification that the extension is off: {notifications()}")
+if os.environ.get("SNAPLARK_SCREENSHOTS"):
+    # The shell's own notifications (a root session's) left out of the picture.
+    shell("Main.messageTray.getSources().filter(s => s.title != 'Snaplark')"
+          ".forEach(s => s.destroy())")
+    shell("Main.panel.statusArea.dateMenu.menu.open()")
+    wait_for(lambda: shell("Main.panel.statusArea.dateMenu.menu.isOpen"))
+    screenshot("gnome-notification")
+    shell("Main.panel.statusArea.dateMenu.menu.close()")
 gnome_extensions = subprocess.run(["gnome-extensions", "enable", uuid], env=env, capture_output=True,
                                   text=True)
 check(gnome_extensions.returncode == 0 and wait_for(
@@ -251,6 +273,7 @@ check(labels[:7] == ["Disable", "Indefinitely", "1 Hour", "3 Hour", "6 Hour", "1
                      "Preference"] and labels[7:9] == ["About Snaplark", "How to use"] and
       labels[9].startswith("Pause in ") and labels[10:] == ["Quit"],
       f"with the agent's entries: {labels}")
+screenshot("gnome-menu")
 check(["Indefinitely", True] in entries(), "the schedule's check mark is shown")
 choose("1 Hour")
 check(wait_for(lambda: agent_entries().get("1 Hour")) and wait_for(

@@ -231,12 +231,17 @@ settings = os.path.join(work, "config", "Snaplark", "Snaplark.conf")
 os.makedirs(os.path.dirname(settings), exist_ok=True)
 with open(settings, "w") as f:
     f.write("[General]\nboolCopyOnlyAfterSelection=true\n")
-# The drag's chord comes after whatever the click in place would have typed.
+# The click comes right after a drag, so that it is no double click (a click after a drag starts
+# a series; here double clicks are told by the press times alone); a paste after it, whose chord
+# comes after whatever the click typed.
 typed.take()
 keys(keyboard, 1, e.KEY_LEFTCTRL)
-click(right, source_y)
 click(left, source_y, right)
-dragged = wait_for(typed.down(e.KEY_LEFTCTRL, e.KEY_C))
+click(right, source_y)
+keys(keyboard, 1, e.KEY_LEFTSHIFT)
+click(target_x, target_y)
+keys(keyboard, 0, e.KEY_LEFTSHIFT)
+dragged = wait_for(typed.down(e.KEY_LEFTCTRL, e.KEY_V))
 keys(keyboard, 0, e.KEY_LEFTCTRL)
 copies = [code for code, value in typed.take() if code == e.KEY_C and value == 1]
 check(dragged and copies == [e.KEY_C],
