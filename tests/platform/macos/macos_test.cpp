@@ -301,7 +301,7 @@ TEST_F(MacInput, ChoicesAreSavedOrHeldForTheRun)
 // no application paused.
 TEST_F(MacInput, PausedApplicationsAndTheSelectionSwitchComeBackInTheNextRun)
 {
-    // Longer than the fixed buffer strings were once read into.
+    // Longer than 256 bytes, and not all ASCII.
     std::vector<ActiveApplication> paused{{"com.apple.Notes", "Notizen – Café"}};
     for (int i = 0; i < 12; ++i)
         paused.push_back({"org.example.application" + std::to_string(i), "Application"});
