@@ -2,6 +2,9 @@
 
 #include <ApplicationServices/ApplicationServices.h>
 
+#include <algorithm>
+#include <cmath>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -34,7 +37,10 @@ CGEventRef onTapEvent(CGEventTapProxy proxy, CGEventType type, CGEventRef event,
 
 // One event tap and its run-loop source, released together.
 struct Observer::Tap {
-    explicit Tap(std::int64_t ownProcess) : ownProcess(ownProcess) {}
+    Tap(std::int64_t ownProcess, std::function<ActiveApplication()> frontApplication)
+        : ownProcess(ownProcess), frontApplication(std::move(frontApplication))
+    {
+    }
     ~Tap() { stop(); }
 
     bool start();
@@ -42,7 +48,9 @@ struct Observer::Tap {
     void deliver(CGEventType type, CGEventRef event);
 
     const std::int64_t ownProcess;
+    const std::function<ActiveApplication()> frontApplication;
     std::vector<Monitor> monitors;
+    std::optional<CGPoint> pressedAt;  // of the last press seen, until its release
     CFMachPortRef port = nullptr;
     CFRunLoopSourceRef source = nullptr;
     bool delivered = false;  // since the tap was made
@@ -107,14 +115,31 @@ void Observer::Tap::deliver(CGEventType type, CGEventRef event)
     silent = false;
     if (CGEventGetIntegerValueField(event, kCGEventTargetUnixProcessID) == ownProcess) return;
 
-    const Event observed{CGEventGetFlags(event)};
+    Event observed{CGEventGetFlags(event)};
+    // Global display coordinates, in points (CGEventGetLocation reference).
+    const CGPoint at = CGEventGetLocation(event);
+    if (type == kCGEventLeftMouseDown) {
+        pressedAt = at;
+    } else {
+        observed.dragged = pressedAt && (std::abs(at.x - pressedAt->x) >= dragDistance ||
+                                         std::abs(at.y - pressedAt->y) >= dragDistance);
+        pressedAt.reset();
+        // The system's own count: 2 for a double click, 3 for a triple click (CGEventField
+        // reference). A count below one, which no click has, is taken as one.
+        observed.clickCount = static_cast<int>(
+            std::max<std::int64_t>(1, CGEventGetIntegerValueField(event, kCGMouseEventClickState)));
+    }
+    if (frontApplication) observed.application = frontApplication();
     // By index: a handler may add a monitor.
     for (std::size_t i = 0; i < monitors.size(); ++i) {
         if ((monitors[i].mask & CGEventMaskBit(type)) != 0) monitors[i].handler(observed);
     }
 }
 
-Observer::Observer(std::int64_t ownProcess) : tap_(std::make_unique<Tap>(ownProcess)) {}
+Observer::Observer(std::int64_t ownProcess, std::function<ActiveApplication()> frontApplication)
+    : tap_(std::make_unique<Tap>(ownProcess, std::move(frontApplication)))
+{
+}
 
 Observer::~Observer() = default;
 

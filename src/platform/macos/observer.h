@@ -16,14 +16,22 @@ enum class Clicks {
     silent,   // the tap exists but let one of our own clicks go by unseen
 };
 
+// How far, in points, the pointer must move between press and release for the release to end a
+// drag. AppKit publishes no such distance; a few points tell a drag over a character from a click
+// whose hand moved slightly.
+inline constexpr double dragDistance = 4.0;
+
 // The left button of every application, observed through one listen-only event tap on the main
 // run loop, so handlers run on the main thread in event order, also while a menu or a modal dialog
 // is open. Each event's flag word goes to the handlers as it is: Core Graphics and the gesture
-// engine name the modifiers with the same bits.
+// engine name the modifiers with the same bits. A release also tells whether the pointer moved at
+// least dragDistance since the press, and how many clicks it ends, as the system counted them.
 class Observer final : public EventMonitors {
 public:
     // Events aimed at `ownProcess` (this process: our status menu and windows) are not gestures.
-    explicit Observer(std::int64_t ownProcess);
+    // `frontApplication`, where given, names the application each event goes with.
+    explicit Observer(std::int64_t ownProcess,
+                      std::function<ActiveApplication()> frontApplication = {});
     ~Observer() override;
     Observer(const Observer&) = delete;
     Observer& operator=(const Observer&) = delete;

@@ -110,7 +110,7 @@ private:
 struct UserDefaultsStore::State {
     Domain current{defaultsDomain};
     Domain earlier{earlierDefaultsDomain};
-    std::map<std::string, bool, std::less<>> unsavedChoices;
+    std::map<std::string, PropertyValue, std::less<>> unsavedChoices;
     std::set<std::string, std::less<>> lookedUpEarlier;
     bool writeProblemReported = false;
 };
@@ -137,30 +137,32 @@ public:
 
     void setBool(bool value, std::string_view key) override
     {
-        if (state_.current.setBool(value, key)) {
+        held(state_.current.setBool(value, key), value, key);
+    }
+
+    void setString(const std::string& value, std::string_view key) override
+    {
+        held(state_.current.setString(value, key), value, key);
+    }
+
+private:
+    // A choice that could not be saved still holds for the rest of the run: a switch, or an
+    // application paused.
+    void held(bool saved, PropertyValue value, std::string_view key)
+    {
+        if (saved) {
             if (auto unsaved = state_.unsavedChoices.find(key);
                 unsaved != state_.unsavedChoices.end())
                 state_.unsavedChoices.erase(unsaved);
             return;
         }
-        // A choice that could not be saved still holds for the rest of the run.
-        state_.unsavedChoices.insert_or_assign(std::string(key), value);
+        state_.unsavedChoices.insert_or_assign(std::string(key), std::move(value));
         if (!std::exchange(state_.writeProblemReported, true)) {
             std::cerr << "snaplark: cannot save the setting to the user defaults of "
                       << defaultsDomain << "; it holds until Snaplark quits\n";
         }
     }
 
-    void setString(const std::string& value, std::string_view key) override
-    {
-        if (!state_.current.setString(value, key) &&
-            !std::exchange(state_.writeProblemReported, true)) {
-            std::cerr << "snaplark: cannot save the setting to the user defaults of "
-                      << defaultsDomain << "\n";
-        }
-    }
-
-private:
     // A switch from an earlier build is looked up once per key and run, and a Boolean found
     // there is written to the current domain, where it is read from then on.
     std::optional<PropertyValue> carriedOver(std::string_view key)

@@ -13,6 +13,7 @@
 
 #include "platform/application_main.h"
 #include "platform/macos/activation_policy.h"
+#include "platform/macos/focus.h"
 #include "platform/macos/login_item.h"
 #include "platform/macos/observer.h"
 #include "platform/macos/permissions.h"
@@ -71,7 +72,10 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
         return qt::exitFailure;
     }
 
-    macos::Observer observer(::getpid());
+    // The front application goes with each click and names the pause entry of the status menu.
+    macos::FrontApplication frontApplication(::getpid());
+    const auto front = [&frontApplication] { return frontApplication.current(); };
+    macos::Observer observer(::getpid(), front);
     macos::Typist typist;
     ClassRegistry classes;
     // Qt's native settings would name the domain after the organization (com.snaplark.Snaplark)
@@ -81,6 +85,7 @@ int applicationMain(int argc, char** argv, const ApplicationModule& module)
     services.setInMenuBar(true);
     services.setActivationPolicyHook(macos::setApplicationActivationPolicy);
     services.setUserDefaultsStore(&userDefaults);
+    services.setActiveApplicationSource(front);
 
     // What stops the gestures, and a login item that waits for the user's approval, go to the
     // status item's tool tip; while either lasts, it is looked at again every few seconds.

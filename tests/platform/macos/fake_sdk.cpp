@@ -3,6 +3,7 @@
 #include <objc/runtime.h>
 
 #include <deque>
+#include <set>
 
 snaplark::fake_sdk::World snaplark::fake_sdk::world;
 using snaplark::fake_sdk::world;
@@ -12,17 +13,20 @@ struct FakeObject {
     CFTypeID type = 0;  // a property list value's: one of the IDs below
     std::string text{};
     bool boolean = false;
+    std::int64_t number = 0;
     CGKeyCode key = 0;  // a key event's
     bool down = false;
     CGEventFlags flags = 0;  // a key or mouse event's
     std::int64_t target = 0;
+    CGPoint at{};  // a mouse event's
+    std::int64_t clickState = 1;
     CGEventTapCallBack callback = nullptr;  // a tap's
     void* userInfo = nullptr;
     bool enabled = true;
     FakeObject* port = nullptr;  // a run-loop source's tap
     bool onMainRunLoop = false;  // a tap's, through its source
 };
-enum : CFTypeID { booleanType = 1, numberType, stringType };
+enum : CFTypeID { booleanType = 1, numberType, stringType, runningApplicationType };
 struct UCKeyboardLayout {};
 
 namespace {
@@ -90,9 +94,11 @@ Boolean CFBooleanGetValue(CFBooleanRef boolean)
     return cast(boolean)->boolean;
 }
 
-Boolean CFNumberGetValue(CFNumberRef, CFNumberType, void*)
+Boolean CFNumberGetValue(CFNumberRef number, CFNumberType type, void* value)
 {
-    return false;
+    if (type != kCFNumberSInt64Type) return false;
+    *static_cast<SInt64*>(value) = cast(number)->number;
+    return true;
 }
 
 CFStringRef CFStringCreateWithBytes(CFAllocatorRef, const UInt8* bytes, CFIndex numBytes,
@@ -132,6 +138,11 @@ CFPropertyListRef CFPreferencesCopyValue(CFStringRef key, CFStringRef domain, CF
     if (found == values.end()) return nullptr;
     if (const bool* value = std::get_if<bool>(&found->second))
         return *value ? kCFBooleanTrue : kCFBooleanFalse;
+    if (const auto* value = std::get_if<std::int64_t>(&found->second)) {
+        FakeObject number{numberType};
+        number.number = *value;
+        return make<CFNumberRef>(number);
+    }
     return make<CFStringRef>({stringType, std::get<std::string>(found->second)});
 }
 
@@ -213,9 +224,18 @@ CGEventFlags CGEventGetFlags(CGEventRef event)
     return cast(event)->flags;
 }
 
+CGPoint CGEventGetLocation(CGEventRef event)
+{
+    return cast(event)->at;
+}
+
 int64_t CGEventGetIntegerValueField(CGEventRef event, CGEventField field)
 {
-    return field == kCGEventTargetUnixProcessID ? cast(event)->target : 0;
+    switch (field) {
+    case kCGMouseEventClickState: return cast(event)->clickState;
+    case kCGEventTargetUnixProcessID: return cast(event)->target;
+    }
+    return 0;
 }
 
 CGEventRef CGEventCreateKeyboardEvent(CGEventSourceRef, CGKeyCode virtualKey, bool keyDown)
@@ -277,21 +297,65 @@ OSStatus UCKeyTranslate(const UCKeyboardLayout* keyLayoutPtr, UInt16 virtualKeyC
     return noErr;
 }
 
-Class objc_getClass(const char*)
+namespace {
+
+// The Objective-C side: a selector is its interned name; of the classes, only NSWorkspace is
+// modelled (the login item and the activation policy are left to a Mac, their classes are nil).
+std::set<std::string> selectors;
+const auto workspaceClass = constant<Class>();
+const auto sharedWorkspace = constant<id>();
+// Objects a message returns without giving them to the caller (autoreleased): never released.
+std::deque<FakeObject> unowned;
+
+id unownedString(const std::optional<std::string>& value)
 {
+    if (!value) return nullptr;
+    unowned.push_back({stringType, *value});
+    return cast<id>(&unowned.back());
+}
+
+}  // namespace
+
+Class objc_getClass(const char* name)
+{
+    return std::string_view(name) == "NSWorkspace" ? workspaceClass : nullptr;
+}
+
+SEL sel_registerName(const char* name)
+{
+    return cast<SEL>(selectors.insert(name).first->c_str());
+}
+
+// objc_msgSend, as fake_objc_send.cpp defines it. Messages to anything not modelled answer nil.
+extern "C" void* receiveMessage(void* receiver, void* selector, long)
+{
+    const std::string_view message = static_cast<const char*>(selector);
+    if (receiver == workspaceClass && message == "sharedWorkspace") return sharedWorkspace;
+    if (receiver == sharedWorkspace && message == "frontmostApplication") {
+        if (!world.front) return nullptr;
+        unowned.push_back({runningApplicationType});
+        return &unowned.back();
+    }
+    const FakeObject* object = cast(receiver);
+    if (object != nullptr && object->type == runningApplicationType && world.front) {
+        if (message == "processIdentifier")
+            return reinterpret_cast<void*>(static_cast<std::intptr_t>(world.front->process));
+        if (message == "bundleIdentifier") return unownedString(world.front->bundleIdentifier);
+        if (message == "localizedName") return unownedString(world.front->localizedName);
+    }
+    if (object != nullptr && object->type == stringType && message == "UTF8String")
+        return const_cast<char*>(object->text.c_str());
     return nullptr;
 }
 
-SEL sel_registerName(const char*)
-{
-    return nullptr;
-}
-
-void snaplark::fake_sdk::click(CGEventType type, CGEventFlags flags, std::int64_t target)
+void snaplark::fake_sdk::click(CGEventType type, CGEventFlags flags, std::int64_t target,
+                               CGPoint at, std::int64_t clickState)
 {
     FakeObject event;
     event.flags = flags;
     event.target = target;
+    event.at = at;
+    event.clickState = clickState;
     for (const void* object : std::set(world.live)) {
         FakeObject* tap = cast(object);
         if (tap->callback != nullptr && tap->enabled && tap->onMainRunLoop && !world.tapSilent)
@@ -307,11 +371,4 @@ void snaplark::fake_sdk::switchTapsOff(CGEventType why)
         tap->enabled = false;
         tap->callback(nullptr, why, nullptr, tap->userInfo);
     }
-}
-
-// objc_msgSend, as fake_objc_send.cpp defines it: the login item and the activation policy are
-// left to a Mac, so every message answers nil.
-extern "C" void* receiveMessage(void*, void*, long)
-{
-    return nullptr;
 }

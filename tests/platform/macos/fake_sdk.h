@@ -1,8 +1,8 @@
 #pragma once
 
 // The fake behind the test-only SDK headers: a small model of what macOS does with Snaplark's
-// calls (taps that deliver or not, events typed, a keyboard layout, the user defaults), for the
-// tests to set up and look at. It agrees with the code by construction; only
+// calls (taps that deliver or not, events typed, a keyboard layout, the user defaults, the front
+// application), for the tests to set up and look at. It agrees with the code by construction; only
 // Apple's documentation says macOS behaves so.
 
 #include <Carbon/Carbon.h>
@@ -24,6 +24,12 @@ struct KeyPress {
     bool operator==(const KeyPress&) const = default;
 };
 
+// A running application as NSRunningApplication describes it; nil properties are none.
+struct RunningApplication {
+    std::int64_t process;
+    std::optional<std::string> bundleIdentifier, localizedName;
+};
+
 // What each key types, without modifiers and with Command held.
 struct Layout {
     std::map<CGKeyCode, char16_t> plain, withCommand;
@@ -36,15 +42,19 @@ struct World {
     bool typingAllowed = true;     // what CGPreflightPostEventAccess answers
     std::vector<KeyPress> typed;   // posted at the HID level
     std::optional<Layout> layout;  // none: the layout has no Unicode data
-    // The user defaults: domain, key, value.
-    std::map<std::string, std::map<std::string, std::variant<bool, std::string>>> preferences;
-    bool preferencesRefused = false;  // writing fails, as on a full or locked disk
+    // The user defaults: domain, key, value (a number as `defaults write -int` stores it).
+    std::map<std::string, std::map<std::string, std::variant<bool, std::string, std::int64_t>>>
+        preferences;
+    bool preferencesRefused = false;          // writing fails, as on a full or locked disk
+    std::optional<RunningApplication> front;  // NSWorkspace's frontmostApplication; none: nil
 };
 // A test starts afresh with `world = {}`.
 extern World world;
 
-// The window server passes a left-button event to every working tap.
-void click(CGEventType type, CGEventFlags flags, std::int64_t target);
+// The window server passes a left-button event to every working tap, with the pointer's place and
+// the click state it counted.
+void click(CGEventType type, CGEventFlags flags, std::int64_t target, CGPoint at = {},
+           std::int64_t clickState = 1);
 // The window server switches every tap off and tells it why.
 void switchTapsOff(CGEventType why);
 

@@ -6,10 +6,12 @@
 #include <utility>
 
 #include "fake_sdk.h"
+#include "platform/macos/focus.h"
 #include "platform/macos/observer.h"
 #include "platform/macos/permissions.h"
 #include "platform/macos/typist.h"
 #include "platform/macos/user_defaults.h"
+#include "preferences/settings_store.h"
 
 namespace snaplark::platform::macos {
 namespace {
@@ -89,6 +91,72 @@ TEST_F(MacInput, ARefusedOrSilentTapIsToldAndMadeAnewOnceAllowed)
     EXPECT_EQ(second.take(), (Seen{{'u', command}}));
     silent.ownClickHappened();
     EXPECT_EQ(silent.clicks(), Clicks::seen);
+}
+
+// A release tells whether the pointer moved at least the drag distance since the press, either
+// way, and how many clicks it ends as the system counted them; each click names the front
+// application.
+TEST_F(MacInput, AReleaseTellsADragOrTheClicksItEndsAndTheFrontApplication)
+{
+    world.front = {otherProcess, "com.apple.TextEdit", "TextEdit"};
+    FrontApplication front(ownProcess);
+    Observer observer(ownProcess, [&front] { return front.current(); });
+    std::vector<Event> releases;
+    observer.addGlobalMonitorForEventsMatchingMask(
+        leftMouseUpMask, [&releases](const Event& e) { releases.push_back(e); });
+    const struct {
+        const char* what;
+        CGPoint releasedAt;  // pressed at 100,100
+        std::int64_t clickState;
+        bool dragged;
+    } rows[] = {
+        {"in place", {100, 100}, 1, false},
+        {"just short of the distance", {103.9, 96.1}, 1, false},
+        {"the distance across", {104, 100}, 1, true},
+        {"the distance up", {100, 96}, 1, true},
+        {"a double click", {100, 100}, 2, false},
+        {"a triple click", {101, 100}, 3, false},
+    };
+    for (const auto& row : rows) {
+        click(kCGEventLeftMouseDown, command, otherProcess, {100, 100}, row.clickState);
+        click(kCGEventLeftMouseUp, command, otherProcess, row.releasedAt, row.clickState);
+        ASSERT_EQ(releases.size(), 1u) << row.what;
+        EXPECT_EQ(releases[0].dragged, row.dragged) << row.what;
+        EXPECT_EQ(releases[0].clickCount, row.clickState) << row.what;
+        EXPECT_EQ(releases[0].application.id, "com.apple.TextEdit") << row.what;
+        releases.clear();
+    }
+    // A release whose press went unseen is measured against no earlier press.
+    click(kCGEventLeftMouseUp, command, otherProcess, {300, 300});
+    EXPECT_FALSE(releases.at(0).dragged);
+}
+
+// The front application by its bundle identifier and name; Snaplark's own window in front leaves
+// the last other application named.
+TEST_F(MacInput, TheFrontApplicationIsNeverSnaplark)
+{
+    using App = fake_sdk::RunningApplication;
+    const App snaplark{ownProcess, "example.snaplark.Snaplark", "Snaplark"};
+    const struct {
+        const char* what;
+        std::optional<App> front;
+        const char *id, *name;
+    } steps[] = {
+        {"Snaplark before any other", snaplark, "", ""},
+        {"Safari", App{otherProcess, "com.apple.Safari", "Safari"}, "com.apple.Safari", "Safari"},
+        {"Snaplark's window in front", snaplark, "com.apple.Safari", "Safari"},
+        {"no localized name", App{otherProcess, "org.example.tool", {}}, "org.example.tool",
+         "org.example.tool"},
+        {"no Info.plist, so no bundle identifier", App{otherProcess, {}, "tool"}, "", ""},
+        {"none in front", std::nullopt, "", ""},
+    };
+    FrontApplication front(ownProcess);
+    for (const auto& step : steps) {
+        world.front = step.front;
+        const ActiveApplication application = front.current();
+        EXPECT_EQ(application.id, step.id) << step.what;
+        EXPECT_EQ(application.name, step.name) << step.what;
+    }
 }
 
 // Menus match Copy and Paste by the character the layout types with Command held.
@@ -214,16 +282,48 @@ TEST_F(MacInput, SettingsLiveInTheBundleIdentifiersDomainAndEarlierSwitchesAreCa
 }
 
 // A choice is saved in that domain; one that cannot be saved holds for the rest of the run.
-TEST_F(MacInput, SwitchesAreSavedOrHeldForTheRun)
+TEST_F(MacInput, ChoicesAreSavedOrHeldForTheRun)
 {
     UserDefaultsStore store;
     store.open()->setBool(false, "boolEnablePaste");
     EXPECT_EQ(world.preferences["example.snaplark.Snaplark"]["boolEnablePaste"],
-              (std::variant<bool, std::string>(false)));
+              (std::variant<bool, std::string, std::int64_t>(false)));
     world.preferencesRefused = true;
     store.open()->setBool(true, "boolEnablePaste");
+    setPausedApplications(*store.open(), {{"com.apple.Safari", "Safari"}});
     EXPECT_TRUE(store.open()->boolForKey("boolEnablePaste"));
+    EXPECT_EQ(pausedApplications(*store.open()).size(), 1u);
     EXPECT_FALSE(UserDefaultsStore().open()->boolForKey("boolEnablePaste"));
+}
+
+// The paused applications (one string of id-tab-name lines) and the selection switch come back
+// in the next run; a missing value, or one of another kind (`defaults write -bool` or `-int`), is
+// no application paused.
+TEST_F(MacInput, PausedApplicationsAndTheSelectionSwitchComeBackInTheNextRun)
+{
+    // Longer than 256 bytes, and not all ASCII.
+    std::vector<ActiveApplication> paused{{"com.apple.Notes", "Notizen – Café"}};
+    for (int i = 0; i < 12; ++i)
+        paused.push_back({"org.example.application" + std::to_string(i), "Application"});
+    UserDefaultsStore().open()->setBool(true, copyOnlyAfterSelectionKey);
+    setPausedApplications(*UserDefaultsStore().open(), paused);
+    UserDefaultsStore nextRun;
+    const auto defaults = nextRun.open();
+    EXPECT_TRUE(defaults->boolForKey(copyOnlyAfterSelectionKey));
+    const auto read = pausedApplications(*defaults);
+    ASSERT_EQ(read.size(), paused.size());
+    for (std::size_t i = 0; i < read.size(); ++i) {
+        EXPECT_EQ(read[i].id, paused[i].id);
+        EXPECT_EQ(read[i].name, paused[i].name);
+    }
+
+    using Stored = std::optional<std::variant<bool, std::string, std::int64_t>>;
+    for (const Stored& stored : {Stored(), Stored(true), Stored(std::int64_t{3})}) {
+        world = {};
+        if (stored)
+            world.preferences["example.snaplark.Snaplark"]["arrayPausedApplications"] = *stored;
+        EXPECT_TRUE(pausedApplications(*UserDefaultsStore().open()).empty()) << stored.has_value();
+    }
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The mouse of a user on a real Mac (the GitHub macOS runner), for the workflow's end-to-end job:
 // posts left-button drags and clicks with the modifier flags a held Command (and Shift) gives,
 // and selects a keyboard layout. The workflow checks the pasteboard and the document after each.
-// Usage: snaplark_runner_driver drag X1 Y1 X2 Y2 | click X Y | paste-click X Y | layout ID
+// Usage: snaplark_runner_driver drag X1 Y1 X2 Y2 | command-click X Y | paste-click X Y | layout ID
 // Built on the runner only: clang++ -std=c++20 -framework ApplicationServices -framework Carbon
 #include <ApplicationServices/ApplicationServices.h>
 #include <Carbon/Carbon.h>
@@ -14,11 +14,12 @@
 namespace {
 
 // The window server takes posted events in order; a short pause lets each be routed, as a hand
-// would, before the next.
+// would, before the next. Every press and release is a single click.
 void post(CGEventType type, CGPoint at, CGEventFlags flags)
 {
     CGEventRef event = CGEventCreateMouseEvent(nullptr, type, at, kCGMouseButtonLeft);
     CGEventSetFlags(event, flags);
+    CGEventSetIntegerValueField(event, kCGMouseEventClickState, 1);
     CGEventPost(kCGHIDEventTap, event);
     CFRelease(event);
     usleep(30000);
@@ -68,10 +69,10 @@ int main(int argc, char** argv)
         return 0;
     }
     if (argc == 4 &&
-        (std::strcmp(argv[1], "click") == 0 || std::strcmp(argv[1], "paste-click") == 0)) {
+        (std::strcmp(argv[1], "command-click") == 0 || std::strcmp(argv[1], "paste-click") == 0)) {
         const CGPoint at{number(2), number(3)};
-        const CGEventFlags flags = std::strcmp(argv[1], "click") == 0
-                                       ? 0
+        const CGEventFlags flags = std::strcmp(argv[1], "command-click") == 0
+                                       ? kCGEventFlagMaskCommand
                                        : kCGEventFlagMaskCommand | kCGEventFlagMaskShift;
         post(kCGEventMouseMoved, at, 0);
         post(kCGEventLeftMouseDown, at, flags);
@@ -79,7 +80,7 @@ int main(int argc, char** argv)
         return 0;
     }
     if (argc == 3 && std::strcmp(argv[1], "layout") == 0) return selectLayout(argv[2]) ? 0 : 2;
-    std::fprintf(stderr, "usage: snaplark_runner_driver drag X1 Y1 X2 Y2 | click X Y | "
+    std::fprintf(stderr, "usage: snaplark_runner_driver drag X1 Y1 X2 Y2 | command-click X Y | "
                          "paste-click X Y | layout ID\n");
     return 64;
 }

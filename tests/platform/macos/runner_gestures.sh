@@ -1,9 +1,10 @@
 #!/bin/bash
 # The installed /Applications/Snaplark.app end to end on a GitHub macOS runner, as a user would
 # meet it: started by Launch Services, its status item in the menu bar, a Command-drag over text in
-# TextEdit copies it, a Command+Shift+click pastes, the same copy with Dvorak selected (where the
-# runner lets a layout be selected), and a quit that leaves no crash report. Every wait ends on
-# its condition or on a deadline.
+# TextEdit copies it, a Command-click in place copies nothing (copies wait for a selection here), a
+# Command+Shift+click pastes, the same copy with Dvorak selected (where the runner lets a layout be
+# selected), and a quit that leaves no crash report. Every wait ends on its condition or on a
+# deadline.
 #   tests/platform/macos/runner_gestures.sh DRIVER   (DRIVER: runner_driver.cpp, built)
 set -euo pipefail
 driver=$1
@@ -31,6 +32,8 @@ document_holds() { document | grep -qF "$1"; }
 has_window() { [ "$(textedit 'count windows')" -ge 1 ]; }
 not_running() { ! pgrep -x Snaplark; }
 
+# Copies wait for a selection, as a user may choose; the drags below are selections.
+defaults write example.snaplark.Snaplark boolCopyOnlyAfterSelection -bool true
 open -a /Applications/Snaplark.app --stdout "$work/out" --stderr "$work/err"
 until_true 60 status_items || fail "no status item in the menu bar"
 
@@ -58,11 +61,18 @@ copy_check() {
 
 copy_check "US layout"
 
+# TextEdit keeps the dragged selection: a Command-click in place on its title bar, which leaves the
+# selection alone, must not copy it, so the paste that follows brings the marker.
 marker="snaplark-paste-$RANDOM"
 printf '%s' "$marker" | pbcopy
+read -r wx wy ww _ < <(textedit 'get {position, size} of window 1' | tr -d ',')
+"$driver" command-click $((wx + ww - 60)) $((wy + 12))
 "$driver" paste-click $((x + w / 2)) $((y + h - 20))
-until_true 10 document_holds "$marker" || fail "Command+Shift+click pasted nothing"
-echo "Command+Shift+click pasted '$marker'"
+if ! until_true 10 document_holds "$marker"; then
+  [ "$(pbpaste)" = "$marker" ] || fail "a Command-click in place copied '$(pbpaste)'"
+  fail "Command+Shift+click pasted nothing"
+fi
+echo "a Command-click in place copied nothing; Command+Shift+click pasted '$marker'"
 
 if "$driver" layout com.apple.keylayout.Dvorak; then
   copy_check "Dvorak layout"

@@ -66,6 +66,12 @@ void CFRunLoopRemoveSource(CFRunLoopRef rl, CFRunLoopSourceRef source, CFRunLoop
 typedef struct __CGEvent* CGEventRef;
 typedef struct __CGEventSource* CGEventSourceRef;
 typedef struct __CGEventTapProxy* CGEventTapProxy;
+typedef double CGFloat;
+struct CGPoint {
+    CGFloat x;
+    CGFloat y;
+};
+typedef struct CGPoint CGPoint;
 typedef uint16_t CGKeyCode;
 typedef uint64_t CGEventMask;
 typedef uint64_t CGEventFlags;
@@ -89,7 +95,7 @@ enum CGEventType : uint32_t {
 enum CGEventTapLocation : uint32_t { kCGHIDEventTap = 0, kCGAnnotatedSessionEventTap = 2 };
 enum CGEventTapPlacement : uint32_t { kCGTailAppendEventTap = 1 };
 enum CGEventTapOptions : uint32_t { kCGEventTapOptionListenOnly = 0x00000001 };
-enum CGEventField : uint32_t { kCGEventTargetUnixProcessID = 40 };
+enum CGEventField : uint32_t { kCGMouseEventClickState = 1, kCGEventTargetUnixProcessID = 40 };
 
 typedef CGEventRef (*CGEventTapCallBack)(CGEventTapProxy proxy, CGEventType type, CGEventRef event,
                                          void* userInfo);
@@ -98,6 +104,7 @@ CFMachPortRef CGEventTapCreate(CGEventTapLocation tap, CGEventTapPlacement place
                                CGEventTapCallBack callback, void* userInfo);
 void CGEventTapEnable(CFMachPortRef tap, bool enable);
 CGEventFlags CGEventGetFlags(CGEventRef event);
+CGPoint CGEventGetLocation(CGEventRef event);
 int64_t CGEventGetIntegerValueField(CGEventRef event, CGEventField field);
 CGEventRef CGEventCreateKeyboardEvent(CGEventSourceRef source, CGKeyCode virtualKey, bool keyDown);
 void CGEventSetFlags(CGEventRef event, CGEventFlags flags);
