@@ -45,7 +45,7 @@ void AppDelegate::menuWillOpen()
     if (!nsmenuItemPause) return;
     menuApplication_ = platform_.application.activeApplication();
     if (menuApplication_.id.empty()) {
-        nsmenuItemPause->setTitle("Pause in an application (the active one is not known here)");
+        nsmenuItemPause->setTitle("Pause in an application (none known here)");
         nsmenuItemPause->setEnabled(false);
         return;
     }
