@@ -12,14 +12,19 @@ start_recorder
 copies() { grep -c "^keypress c " "$rec" || true; }
 pastes() { grep -c "^keypress v " "$rec" || true; }
 
-# Each X modifier by its role: Control stands for Command, Super for Control, Alt for Option.
+# Each X modifier by its role, from either hand, alone and in pairs: Control stands for Command,
+# Super for Control, Alt for Option.
 for row in "ctrl:Command key is pressed" "ctrl shift:command-shift keys are pressed" \
-  "shift super alt ctrl:shift-control-option-command keys are pressed" ":no modifier keys are pressed"; do
+  "shift super alt ctrl:shift-control-option-command keys are pressed" ":no modifier keys are pressed" \
+  "Control_R:Command key is pressed" "Control_R Shift_R:command-shift keys are pressed" \
+  "Control_L Control_R:Command key is pressed" "Control_R shift:command-shift keys are pressed" \
+  "Shift_R:shift key is pressed" "Super_R:control key is pressed" "Alt_R:option key is pressed" \
+  "Super_R Alt_R:control-option keys are pressed"; do
   gesture ${row%%:*}
   [ "$(tail -n 2 "$agent_out")" = "${row#*:}"$'\n'"${row#*:}" ] || fail "[${row%%:*}]: $(tail -n 2 "$agent_out")"
 done
-[ "$(grep -c '^keypress [cvCV] ' "$rec")/$(typed "c state=0x4")/$(typed "v state=0x4")" = 2/1/1 ] ||
-  fail "not one Control+C and one Control+V: $(grep '^keypress [cvCV] ' "$rec")"
+[ "$(grep -c '^keypress [cvCV] ' "$rec")/$(typed "c state=0x4")/$(typed "v state=0x4")" = 6/3/3 ] ||
+  fail "not three Control+C and three Control+V: $(grep '^keypress [cvCV] ' "$rec")"
 
 # Users let go of Shift and Control while the agent types, at random moments around the chords:
 # one chord per gesture, each with Control alone, and no key left down.
@@ -31,7 +36,7 @@ for run in $(seq 40); do
   sync_recorder
   no_keys_down
 done
-[ "$(copies)/$(pastes)" = "41/41" ] || fail "not one chord per gesture: $(copies)/$(pastes)"
+[ "$(copies)/$(pastes)" = "43/43" ] || fail "not one chord per gesture: $(copies)/$(pastes)"
 grep -E "^keypress [cv] state=0x[^4]" "$rec" && fail "a chord without Control alone"
 # Releases 0 to 5 ms after the press, some inside the paste chord after it let go of the user's
 # Shift: they still read Shift, so none copies (40 clicks at one moment caught this only now and then).
@@ -39,7 +44,7 @@ xdotool keydown ctrl keydown shift
 for run in $(seq 100); do xdotool mousedown 1 sleep "0.00$((RANDOM % 6))" mouseup 1; done
 xdotool keyup shift keyup ctrl
 sync_recorder
-[ "$(copies)/$(pastes)" = "41/141" ] || fail "fast clicks: $(copies)/$(pastes), not 100 pastes alone"
+[ "$(copies)/$(pastes)" = "43/143" ] || fail "fast clicks: $(copies)/$(pastes), not 100 pastes alone"
 
 # Clicks on the tray icon are no gestures: the left one opens the menu, the middle one is the
 # status button, whose copy leaves a locked Caps Lock out and locks it again.
@@ -52,7 +57,7 @@ wait_until "the menu to close" 10 eval '! menu_open'
 xdotool mousemove 512 700 mousemove --window "$(tray_icon)" 11 11 click 2
 wait_until "the status button" 10 grep -q -x onClickedMenuBar "$agent_out"
 sync_recorder
-[ "$(typed "c state=0x4")" = 42 ] || fail "the status button's copy: $(grep '^keypress c' "$rec" | tail -n 1)"
+[ "$(typed "c state=0x4")" = 44 ] || fail "the status button's copy: $(grep '^keypress c' "$rec" | tail -n 1)"
 xset q | grep -q -E "Caps Lock: +on" || fail "Caps Lock not locked again after the chord"
 xdotool key Caps_Lock
 # Clicks settle in order: once a Shift-click elsewhere has its lines, any line of a click on the
@@ -126,6 +131,19 @@ xdotool set_window --classname gnome-terminal --class Gnome-terminal "$(awk '/^r
 gesture ctrl
 gesture ctrl shift
 [ "$(typed "c state=0x5")/$(typed "v state=0x5")" = "1/1" ] || fail "gnome-terminal: $(cat "$rec")"
+# The terminal stays open while another window has the focus: that window gets the plain chords,
+# and the terminal its own again once it has the focus back.
+terminal_rec=$rec
+rec=$work/notes.out
+spawn notes "$recorder" Notes
+wait_until "the other window" 10 grep -q '^ready' "$rec"
+gesture ctrl
+gesture ctrl shift
+[ "$(typed "c state=0x4")/$(typed "v state=0x4")" = "1/1" ] || fail "beside the terminal: $(cat "$rec")"
+rec=$terminal_rec
+focus_recorder
+gesture ctrl
+[ "$(typed "c state=0x5")" = 2 ] || fail "the terminal again: $(cat "$rec")"
 no_keys_down
 stop_agent
 echo "ok"

@@ -154,6 +154,10 @@ check(woken < 40, f"400 motion and letter events woke the agent {woken} times")
 check(guest.copies(typed, fx + 4, fx + 150, fy + 8, "terminal", (e.KEY_LEFTCTRL, e.KEY_LEFTSHIFT, e.KEY_C)),
       f"Control+drag in foot copies with its own chord (clipboard: {clipboard()!r})")
 check(not os.path.exists(interrupted), "the terminal's program was not interrupted")
+# The terminal stays open while the text window beside it has the focus: there, Control+C.
+click(left, blank_y)
+check(guest.copies(typed, left, left + pad_width() // 2, source_y),
+      f"beside the open terminal, the text window copies with Control+C ({clipboard()!r})")
 terminal.kill()
 wait_for(lambda: pad_width() == full_width)
 
