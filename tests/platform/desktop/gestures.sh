@@ -25,6 +25,12 @@ for row in "ctrl:Command key is pressed" "ctrl shift:command-shift keys are pres
 done
 [ "$(grep -c '^keypress [cvCV] ' "$rec")/$(typed "c state=0x4")/$(typed "v state=0x4")" = 6/3/3 ] ||
   fail "not three Control+C and three Control+V: $(grep '^keypress [cvCV] ' "$rec")"
+# Typing never wakes the agent, also after its chords (which watch the keys while they are typed).
+wakeups() { awk '/^voluntary_ctxt_switches/ { n += $2 } END { print n }' /proc/"$agent_pid"/task/*/status; }
+before=$(wakeups)
+xdotool type --delay 5 "$(printf 'a%.0s' $(seq 100))"
+sync_recorder
+[ $(($(wakeups) - before)) -lt 20 ] || fail "100 letters woke the agent $(($(wakeups) - before)) times"
 
 # Users let go of Shift and Control while the agent types, at random moments around the chords:
 # one chord per gesture, each with Control alone, and no key left down.
