@@ -16,6 +16,29 @@ struct Foreground {
 };
 Foreground foreground();
 
+// The window the user last worked in: the foreground window, watched as it changes, but not one
+// of ours, nor the task bar's (which the foreground moves to when the user clicks our icon or
+// reaches it from the keyboard). It lives on the agent's thread, whose message loop delivers the
+// changes.
+class LastForeground {
+public:
+    LastForeground();
+    ~LastForeground();
+    LastForeground(const LastForeground&) = delete;
+    LastForeground& operator=(const LastForeground&) = delete;
+
+    // Nothing while no such window is known, or the one known has gone.
+    HWND window() const;
+
+private:
+    static void CALLBACK changed(HWINEVENTHOOK hook, DWORD event, HWND window, LONG object,
+                                 LONG child, DWORD thread, DWORD time);
+    void note(HWND window);
+
+    HWINEVENTHOOK hook_ = nullptr;
+    HWND window_ = nullptr;
+};
+
 // The key that types the character in the layout; for a layout without the letter (Cyrillic,
 // Greek) the key of the letter's own code, which applications match their shortcuts against.
 VirtualKey keyTyping(char character, HKL layout);
