@@ -123,6 +123,11 @@ ActiveApplication applicationFromImage(std::wstring_view imagePath,
     return {utf8(id), utf8(name)};
 }
 
+ActiveApplication applicationOfProgram(const std::wstring& imagePath)
+{
+    return applicationFromImage(imagePath, descriptionOf(imagePath));
+}
+
 ActiveApplication ApplicationNames::of(HWND window)
 {
     DWORD processId = 0;
@@ -134,8 +139,7 @@ ActiveApplication ApplicationNames::of(HWND window)
     if (!image) return {};
     if (const auto found = byImage_.find(*image); found != byImage_.end()) return found->second;
     if (byImage_.size() >= largestCache) byImage_.clear();
-    return byImage_.emplace(*image, applicationFromImage(*image, descriptionOf(*image)))
-        .first->second;
+    return byImage_.emplace(*image, applicationOfProgram(*image)).first->second;
 }
 
 }  // namespace snaplark::platform::win32

@@ -19,6 +19,9 @@ namespace snaplark::platform::win32 {
 ActiveApplication applicationFromImage(std::wstring_view imagePath,
                                        std::optional<std::wstring> description);
 
+// The same, read from the program's file.
+ActiveApplication applicationOfProgram(const std::wstring& imagePath);
+
 // Which application windows belong to: their process's program, named once per program.
 class ApplicationNames {
 public:

@@ -33,17 +33,19 @@ namespace {
 // One per process: a WinEvent callback carries no context.
 LastForeground* watching = nullptr;
 
-// The task bar and the notification area's windows, which take the foreground on the way to our
-// icon: tool windows ("a tool window does not appear in the taskbar or in the dialog that appears
-// when the user presses ALT+TAB", WS_EX_TOOLWINDOW), like the switcher itself, and the task bar's
-// own classes, which Microsoft does not document (public write-ups of the shell know the task bar
-// as Shell_TrayWnd, and as Shell_SecondaryTrayWnd on other screens). Nor are our own windows.
+// Windows that are no application to pause in: ours; tool windows ("a tool window does not
+// appear in the taskbar or in the dialog that appears when the user presses ALT+TAB",
+// WS_EX_TOOLWINDOW), like the switcher itself and the notification area's overflow; windows that
+// a click does not bring to the front (WS_EX_NOACTIVATE: one "does not become the foreground
+// window when the user clicks it", like an on-screen keyboard); and the task bar, whose classes
+// Microsoft does not document (public write-ups of the shell know it as Shell_TrayWnd, and as
+// Shell_SecondaryTrayWnd on other screens).
 bool isApplicationWindow(HWND window)
 {
     DWORD process = 0;
     if (window == nullptr || GetWindowThreadProcessId(window, &process) == 0 ||
         process == GetCurrentProcessId() ||
-        (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0) {
+        (GetWindowLongPtrW(window, GWL_EXSTYLE) & (WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE)) != 0) {
         return false;
     }
     wchar_t name[32] = {};
@@ -86,11 +88,6 @@ void LastForeground::note(HWND window)
 
 HWND LastForeground::window() const
 {
-    // Without the hook (refused), the window in front, where it is an application's.
-    if (hook_ == nullptr) {
-        const HWND now = GetForegroundWindow();
-        return isApplicationWindow(now) ? now : nullptr;
-    }
     return window_ != nullptr && IsWindow(window_) ? window_ : nullptr;
 }
 

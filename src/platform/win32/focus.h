@@ -16,10 +16,11 @@ struct Foreground {
 };
 Foreground foreground();
 
-// The window the user last worked in: the foreground window, watched as it changes, but not one
-// of ours, nor the task bar's (which the foreground moves to when the user clicks our icon or
-// reaches it from the keyboard). It lives on the agent's thread, whose message loop delivers the
-// changes.
+// The window the user last worked in: the foreground window, followed as it changes, and the
+// window of each click in another application (which that click brings to the front, and which is
+// all there is to go by where no change is told, as under Wine). Not one of ours, nor the task
+// bar's, which the foreground moves to when the user clicks our icon or reaches it from the
+// keyboard. It lives on the agent's thread, whose message loop delivers the changes.
 class LastForeground {
 public:
     LastForeground();
@@ -27,6 +28,8 @@ public:
     LastForeground(const LastForeground&) = delete;
     LastForeground& operator=(const LastForeground&) = delete;
 
+    // The top-level window of a click in another application.
+    void clicked(HWND window) { note(window); }
     // Nothing while no such window is known, or the one known has gone.
     HWND window() const;
 

@@ -92,6 +92,7 @@ void Win32Desktop::onClick()
     const ClickTracker::Point at{click->point.x, click->point.y};
     if (click->press) {
         clickTracker_.press(at, clickClock_);
+        lastForeground_.clicked(click->window);
         pressApplication_ = names_.of(click->window);
         event.application = *pressApplication_;
     } else {

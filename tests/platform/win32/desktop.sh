@@ -312,16 +312,19 @@ ctrl_clicks 1
 [ "$(c_typed)" = $((c + 1)) ] || fail "a Ctrl+click in place did not copy with the selection switch off"
 echo "ok: with copy only after a selection, a Ctrl+click in place copies nothing, a double click does"
 
-# The menu's pause entry, chosen with the pad in front before the menu opened (the click on the icon
-# came between), pauses the pad: the paused list gets its program's file name and, as it has no
-# version resource, the file name without .exe for a name. (Wine lets no other process read the
-# menu's rows, so the entry's title itself is not read here.) Paused, neither gesture types in the
-# pad, while a second pad, another program, still copies. The entry chosen again, or the
-# preferences' list, which names the pad, resumes it.
-paused_pad() {
+# The menu's pause entry pauses the program of the window the user was in before the menu opened
+# (the click on the icon comes between): its file name, and, as the pads have no version resource,
+# the file name without .exe for a name. A second pad, the same program under another name, is the
+# other application. Paused, neither gesture types there while the other copies; the entry chosen
+# again, or the preferences' list, which names it, resumes it. Wine lets no other process read the
+# menu's rows, so the entry's title itself is not read here; and Wine 8 tells the agent of no
+# foreground change (EVENT_SYSTEM_FOREGROUND), so the window the user was in is the one of the
+# last click: each pad is clicked before the menu is opened.
+paused_list() {  # the stored list's lines, each followed by "|"
   wine reg query 'HKCU\Software\Snaplark' /v arrayPausedApplications 2>/dev/null | tr -d '\r' |
-    grep -qE $'REG_SZ +snaplark_testpad\\.exe\tsnaplark_testpad$'
+    awk '/REG_SZ/ {sub(/.*REG_SZ +/, ""); on = 1} on && NF {printf "%s|", $0}'
 }
+paused_is() { [ "$(paused_list)" = "$1" ]; }
 pad_paste_stays_out() {
   local keys=$(injected)
   pad_focus
@@ -339,39 +342,52 @@ other_moved() {
   [ "${OTHER_Y:-0}" -ge 530 ]
 }
 wait_for 10 "the second pad moves below the first" other_moved
-other_moved
-other_c_typed() { log_lines other | grep -c '^down 67 ' || true; }
-other_copies() {
-  local c=$(other_c_typed)
-  set_clipboard sentinel
-  xdotool windowactivate --sync "$OTHER" keydown ctrl mousemove $((OTHER_X + 12)) $((OTHER_Y + 25)) \
-    mousedown 1 mousemove $((OTHER_X + 300)) $((OTHER_Y + 25)) mouseup 1
-  wait_for 5 "a Ctrl+drag in the second pad types Ctrl+C" at_least $((c + 1)) other_c_typed
-  wait_for 10 "a Ctrl+drag in the second pad copies" not clipboard_is sentinel
-  xdotool keyup ctrl
+other_focus() { xdotool windowactivate --sync "$OTHER"; }
+# A plain click in the second pad; its lines are out.
+other_click() {
+  local lines=$(agent_lines)
+  xdotool mousemove $((OTHER_X + 300)) $((OTHER_Y + 25)) click 1
+  wait_for 5 "a click in the second pad is reported" at_least $((lines + 2)) agent_lines
 }
-pad_focus
+other_c_typed() { log_lines other | grep -c '^down 67 ' || true; }
+# other_drag: a Ctrl+drag over the second pad's text; its lines are out and any chord typed.
+other_drag() {
+  local lines=$(agent_lines)
+  other_focus
+  xdotool keydown ctrl mousemove $((OTHER_X + 12)) $((OTHER_Y + 25)) mousedown 1 \
+    mousemove $((OTHER_X + 300)) $((OTHER_Y + 25)) mouseup 1 keyup ctrl
+  wait_for 5 "a Ctrl+drag in the second pad is reported" at_least $((lines + 2)) agent_lines
+  settle
+}
+other_click
 chosen Pause
-wait_for 10 "the paused list names the pad's program" paused_pad
+wait_for 10 "the paused list names the second pad's program" paused_is $'other_pad.exe\tother_pad|'
+c=$(other_c_typed)
+other_drag
+[ "$(other_c_typed)" = "$c" ] || fail "a Ctrl+drag in the paused second pad typed a copy"
+expect_copy "Ctrl+drag in the pad, another program" ctrl
+other_click
+chosen Pause
+wait_for 10 "the second pad's program leaves the paused list" paused_is ""
+settle
+chosen Pause
+wait_for 10 "the paused list names the pad's program" paused_is $'snaplark_testpad.exe\tsnaplark_testpad|'
 expect_no_copy "Ctrl+drag in the paused pad" ctrl
 pad_paste_stays_out
-other_copies
-pad_focus
-chosen Pause
-wait_for 10 "the pad leaves the paused list" not paused_pad
-expect_copy "Ctrl+drag in the pad resumed from the menu" ctrl
-pad_focus
-chosen Pause
-wait_for 10 "the pad is paused again" paused_pad
+set_clipboard sentinel
+other_drag
+[ "$(other_c_typed)" = $((c + 1)) ] || fail "a Ctrl+drag in the second pad typed no copy"
+wait_for 10 "a Ctrl+drag in the second pad copies" not clipboard_is sentinel
 prefs_keys
 [ "$(post_agent paused | tr -d '\r')" = snaplark_testpad ] ||
   fail "the preferences list the paused applications as: $(post_agent paused)"
 xdotool key alt+a Home alt+r
-wait_for 10 "Resume in the preferences takes the pad off the list" not paused_pad
+wait_for 10 "Resume in the preferences empties the paused list" paused_is ""
 [ -z "$(post_agent paused | tr -d '\r')" ] || fail "the list still shows: $(post_agent paused)"
 prefs_close
 expect_copy "Ctrl+drag in the pad resumed from the preferences" ctrl
-echo "ok: paused from the menu, the pad takes no gesture while another program copies; resumed, it copies"
+echo "ok: the program in front is paused from the menu and takes no gesture while another copies"
+echo "ok: the menu and the preferences' list resume it"
 
 status=0
 wine "$WINE_SESSION_BUILD/snaplark.exe" >/dev/null 2>"$WINE_SESSION_DIR/second.err" || status=$?

@@ -214,8 +214,9 @@ TEST(RegistrySettings, ThePausedListAndTheSelectionSwitchRoundTrip)
         key.remove(name);
 }
 
-// An application is remembered by its program's file name in lower case and shown by its
-// description, or by the file name without ".exe"; nothing in either may split a stored line.
+// An application is remembered by its program's file name in lower case and shown by its version
+// resource's description, or by the file name without ".exe"; nothing in either may split a
+// stored line.
 TEST(ApplicationNames, TheIdIsTheFileNameAndTheNameItsDescription)
 {
     struct Row {
@@ -237,6 +238,12 @@ TEST(ApplicationNames, TheIdIsTheFileNameAndTheNameItsDescription)
         EXPECT_EQ(application.id, row.id) << row.id;
         EXPECT_EQ(application.name, row.name) << row.id;
     }
+    // A program with a version resource (this one has the agent's) is named by its description.
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    const ActiveApplication self = applicationOfProgram(path);
+    EXPECT_EQ(self.id, "snaplark_win32_tests.exe");
+    EXPECT_EQ(self.name, "Snaplark: copy and paste with the mouse");
 }
 
 constexpr VirtualKeyCode keyC = 8, keyV = 9;
