@@ -35,9 +35,9 @@ LastForeground* watching = nullptr;
 
 // Windows that are no application to pause in: ours; tool windows ("a tool window does not
 // appear in the taskbar or in the dialog that appears when the user presses ALT+TAB",
-// WS_EX_TOOLWINDOW), like the switcher itself and the notification area's overflow; windows that
-// a click does not bring to the front (WS_EX_NOACTIVATE: one "does not become the foreground
-// window when the user clicks it", like an on-screen keyboard); and the task bar, whose classes
+// WS_EX_TOOLWINDOW), like the switcher itself; windows that a click does not bring to the front
+// (WS_EX_NOACTIVATE: one "does not become the foreground window when the user clicks it", like an
+// on-screen keyboard); and the task bar, whose classes
 // Microsoft does not document (public write-ups of the shell know it as Shell_TrayWnd, and as
 // Shell_SecondaryTrayWnd on other screens).
 bool isApplicationWindow(HWND window)

@@ -10,7 +10,12 @@ fail() { wine_session_fail "$@"; }
 # (the agent's copy takes it from the xclip that set "sentinel"), no owner may ever answer, and
 # xclip waits for good; the next read asks the new owner.
 clipboard_is() { [ "$(timeout 2 xclip -selection clipboard -o 2>/dev/null)" = "$1" ]; }
-set_clipboard() { printf %s "$1" | xclip -selection clipboard -i; }
+# xclip serves the selection from a process of its own, which may take it only after xclip has
+# returned (a busy machine once let a copy made right after be overwritten): it is read back first.
+set_clipboard() {
+  printf %s "$1" | xclip -selection clipboard -i
+  wait_for 10 "the clipboard holds $1" clipboard_is "$1"
+}
 c_typed() { log_lines pad | grep -c '^down 67 ' || true; }
 agent_lines() { log_lines agent | wc -l; }
 since() { log_lines agent | tail -n +$(($1 + 1)); }
@@ -224,6 +229,9 @@ choose() {
 chosen() {
   local lines=$(agent_lines)
   choose "$1"
+  # The menu gives the focus back to the window in front before, which may be another than the
+  # pad: the pad takes it before the Shift-click that settles (see pad_focus).
+  pad_focus
   settle
   [ "$(since "$lines")" = "$SHIFT_LINES" ] || fail "clicks on the icon or in its menu for $1: $(since "$lines")"
 }
@@ -273,8 +281,8 @@ for entry in About HowToUse; do
   copies_where_closed $entry
 done
 # Copy only after a selection, switched on in the preferences: a Ctrl+click in place types nothing,
-# the release ending a Ctrl+double click (a word selected) copies, once; switched off, the Ctrl+click
-# copies again. Paste is unchanged (the settles' Shift-clicks aside, the pastes above and below).
+# the release ending a Ctrl+double click (a word selected) copies, once, and a Ctrl+Shift+click
+# still pastes; switched off, the Ctrl+click copies again.
 prefs_keys() {
   choose Preference
   wait_for 10 "the preferences window opens" xdotool search --name '^Snaplark Preferences$'
@@ -304,6 +312,12 @@ ctrl_clicks 2
 [ "$(c_typed)" = $((c + 1)) ] || fail "a Ctrl+double click typed $(($(c_typed) - c)) copies, not one"
 wait_for 10 "the Ctrl+double click copies its word" not clipboard_is sentinel
 expect_copy "Ctrl+drag with the selection switch on" ctrl
+pad_texts() { log_lines pad | grep -c '^text ' || true; }
+t=$(pad_texts)
+pad_focus
+xdotool mousemove "$FIELD_RIGHT" "$FIELD_Y" keydown ctrl keydown shift click 1 keyup shift keyup ctrl
+wait_for 5 "a Ctrl+Shift+click pastes with the selection switch on" at_least $((t + 1)) pad_texts
+settle
 prefs_keys alt+s
 wait_for 10 "the selection checkbox writes 0" reg_is boolCopyOnlyAfterSelection 0x0
 prefs_close
