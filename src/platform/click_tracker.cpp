@@ -4,18 +4,20 @@
 
 namespace snaplark::platform {
 
-bool ClickTracker::near(std::optional<Point> a, std::optional<Point> b) const
+bool ClickTracker::within(std::optional<Point> a, std::optional<Point> b, int distance)
 {
     if (!a || !b) return true;
-    return std::abs(a->x - b->x) < settings_.dragDistance &&
-           std::abs(a->y - b->y) < settings_.dragDistance;
+    return std::abs(a->x - b->x) < distance && std::abs(a->y - b->y) < distance;
 }
 
 void ClickTracker::press(std::optional<Point> at, std::int64_t timeMs)
 {
     const bool continues = lastPress_ && !lastDragged_ && count_ < 3 &&
                            timeMs - *lastPress_ <= settings_.doubleClickInterval &&
-                           timeMs >= *lastPress_ && near(at, lastPressAt_);
+                           timeMs >= *lastPress_ &&
+                           within(at, lastPressAt_,
+                                  settings_.doubleClickDistance > 0 ? settings_.doubleClickDistance
+                                                                    : settings_.dragDistance);
     count_ = continues ? count_ + 1 : 1;
     lastPress_ = timeMs;
     lastPressAt_ = at;
@@ -25,7 +27,8 @@ void ClickTracker::press(std::optional<Point> at, std::int64_t timeMs)
 ClickTracker::Release ClickTracker::release(std::optional<Point> at, std::int64_t /*timeMs*/,
                                             int moved)
 {
-    const bool dragged = moved >= settings_.dragDistance || !near(at, pressedAt_);
+    const bool dragged =
+        moved >= settings_.dragDistance || !within(at, pressedAt_, settings_.dragDistance);
     lastDragged_ = dragged;
     // A release with no press seen (one that began before we watched) counts as a single click.
     const int count = count_ == 0 ? 1 : count_;

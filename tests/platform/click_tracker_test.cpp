@@ -55,6 +55,18 @@ TEST(ClickTracker, DragsAndSeriesOfClicks)
         EXPECT_EQ(release.dragged, step.dragged) << step.what;
         EXPECT_EQ(release.clickCount, step.count) << step.what;
     }
+
+    // Where the desktop's double-click distance (3) is below its drag distance (5), as on Windows:
+    // a second click 2 pixels away continues the series, one 3 pixels away is a click of its own.
+    ClickTracker narrow(ClickTracker::Settings{5, 400, 3});
+    for (const int dx : {2, 3}) {
+        narrow.press(P{0, 500 * dx}, 1000 * dx);
+        narrow.release(P{0, 500 * dx}, 1000 * dx + 50);
+        narrow.press(P{dx, 500 * dx}, 1000 * dx + 200);
+        const auto second = narrow.release(P{dx, 500 * dx}, 1000 * dx + 250);
+        EXPECT_FALSE(second.dragged) << dx;
+        EXPECT_EQ(second.clickCount, dx == 2 ? 2 : 1) << dx;
+    }
 }
 
 }  // namespace

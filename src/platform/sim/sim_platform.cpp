@@ -441,8 +441,12 @@ std::vector<std::string> SimProcess::preferenceControls() const
                         (isOn(c->button->state()) ? "on" : "off"));
     }
     std::string paused = "paused=";
-    for (std::size_t i = 0; i < window->paused->items.size(); ++i)
-        paused += (i ? "," : "") + quoted(window->paused->items[i]);
+    // Appended piece by piece: MinGW's GCC 12 takes `"," + std::string&&` for an overlapping copy
+    // (-Wrestrict) and stops the Windows build.
+    for (std::size_t i = 0; i < window->paused->items.size(); ++i) {
+        if (i > 0) paused += ',';
+        paused += quoted(window->paused->items[i]);
+    }
     words.push_back(paused);
     return words;
 }

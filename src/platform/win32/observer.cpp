@@ -172,9 +172,13 @@ void Observer::setChordInFlight(std::optional<ModifierFlags> userFlags)
     chordInFlight_ = userFlags;
 }
 
-Observer::Click Observer::decode(WPARAM wParam, LPARAM lParam)
+std::optional<Observer::Click> Observer::takeClick()
 {
-    return {lParam != 0, static_cast<ModifierFlags>(wParam)};
+    const std::lock_guard lock(mutex_);
+    if (clicksPosted_.empty()) return std::nullopt;
+    const Click click = clicksPosted_.front();
+    clicksPosted_.pop_front();
+    return click;
 }
 
 Observer::Key Observer::decodeKey(WPARAM wParam, LPARAM lParam)
@@ -206,15 +210,14 @@ void Observer::onKey(const KBDLLHOOKSTRUCT& event)
     PostMessageW(window_, messages_.key, event.vkCode, (up ? 1 : 0) | (ours ? 2 : 0));
 }
 
-bool Observer::onOwnWindow(POINT point) const
+bool Observer::onOwnWindow(POINT point, HWND under) const
 {
     {
         const std::lock_guard lock(mutex_);
         if (PtInRect(&iconRect_, point)) return true;
     }
-    const HWND window = WindowFromPoint(point);
     DWORD process = 0;
-    if (window != nullptr) GetWindowThreadProcessId(window, &process);
+    if (under != nullptr) GetWindowThreadProcessId(under, &process);
     return process == GetCurrentProcessId();
 }
 
@@ -223,16 +226,17 @@ void Observer::onMouse(WPARAM message, const MSLLHOOKSTRUCT& event)
     watch_.mouseCalled();
     const auto change = primaryButtonChange(static_cast<unsigned>(message));
     if (!change) return;
-    if (!clicks_.isOthers(*change, onOwnWindow(event.pt), menuOpen_)) return;
+    const HWND under = WindowFromPoint(event.pt);
+    if (!clicks_.isOthers(*change, onOwnWindow(event.pt, under), menuOpen_)) return;
     // The keyboard state as the system has it at this event: the input before it is processed.
-    std::optional<ModifierFlags> inFlight;
-    {
-        const std::lock_guard lock(mutex_);
-        inFlight = chordInFlight_;
-    }
-    const ModifierFlags flags = inFlight ? *inFlight : currentFlags();
-    PostMessageW(window_, messages_.click, static_cast<WPARAM>(flags),
-                 *change == ButtonChange::press ? 1 : 0);
+    // MSLLHOOKSTRUCT's pt and time are the event's own, which the agent's thread, running later,
+    // could not read again.
+    const std::lock_guard lock(mutex_);
+    const ModifierFlags flags = chordInFlight_ ? *chordInFlight_ : currentFlags();
+    clicksPosted_.push_back(
+        {*change == ButtonChange::press, flags, event.pt, event.time, GetAncestor(under, GA_ROOT)});
+    // A message the queue refused (it is full) has no click to take.
+    if (!PostMessageW(window_, messages_.click, 0, 0)) clicksPosted_.pop_back();
 }
 
 }  // namespace snaplark::platform::win32

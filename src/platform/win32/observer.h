@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <future>
 #include <mutex>
 #include <optional>
@@ -77,11 +78,16 @@ public:
     // ends. A hook called meanwhile takes the flags the user held when the chord began.
     void setChordInFlight(std::optional<ModifierFlags> userFlags);
 
+    // A click in another application, as the mouse hook saw it.
     struct Click {
-        bool press;
-        ModifierFlags flags;
+        bool press = false;
+        ModifierFlags flags = 0;
+        POINT point{};          // MSLLHOOKSTRUCT's pt: per-monitor-aware screen coordinates
+        DWORD time = 0;         // its time stamp, in milliseconds as message times are
+        HWND window = nullptr;  // the top-level window under the pointer, which the click goes to
     };
-    static Click decode(WPARAM wParam, LPARAM lParam);
+    // The clicks the hook posted, one per click message, taken in order on the agent's thread.
+    std::optional<Click> takeClick();
     struct Key {
         VirtualKey key;
         bool up;
@@ -98,7 +104,7 @@ private:
     void lookForLostHooks();
     void onMouse(WPARAM message, const MSLLHOOKSTRUCT& event);
     void onKey(const KBDLLHOOKSTRUCT& event);
-    bool onOwnWindow(POINT point) const;
+    bool onOwnWindow(POINT point, HWND under) const;
 
     const HWND window_;
     const Messages messages_;
@@ -115,6 +121,7 @@ private:
     mutable std::mutex mutex_;
     RECT iconRect_{};
     std::optional<ModifierFlags> chordInFlight_;
+    std::deque<Click> clicksPosted_;
 };
 
 }  // namespace snaplark::platform::win32

@@ -1,11 +1,15 @@
 #include "platform/win32/preferences_scene.h"
 
 #include <array>
+#include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/win32/autostart.h"
 #include "platform/win32/resource_ids.h"
 #include "platform/win32/shell.h"
+#include "platform/win32/text.h"
 
 namespace snaplark::platform::win32 {
 namespace {
@@ -19,10 +23,15 @@ struct SceneCheckbox {
     std::string_view outlet;
     Selector action;
 };
-constexpr std::array<SceneCheckbox, 2> sceneCheckboxes{{
+constexpr std::array<SceneCheckbox, 3> sceneCheckboxes{{
     {SNAPLARK_COPY_CHECKBOX, "btnCopy", Selector::onClickedCopy},
     {SNAPLARK_PASTE_CHECKBOX, "btnPaste", Selector::onClickedPaste},
+    {SNAPLARK_COPY_AFTER_SELECTION_CHECKBOX, "btnCopyAfterSelection",
+     Selector::onClickedCopyAfterSelection},
 }};
+// The paused applications' list is the outlet "listPaused"; the button under it resumes the one
+// chosen there.
+constexpr std::string_view pausedListOutlet = "listPaused";
 
 class Checkbox final : public Button {
 public:
@@ -36,6 +45,34 @@ public:
     {
         if (IsWindow(dialog_))
             CheckDlgButton(dialog_, control_, isOn(state) ? BST_CHECKED : BST_UNCHECKED);
+    }
+
+private:
+    HWND dialog_;
+    int control_;
+};
+
+// A list box without LBS_SORT: LB_ADDSTRING appends, so that each row keeps the place of its
+// entry, and LB_GETCURSEL is the chosen row (LB_ERR for none).
+class ListBox final : public ItemList {
+public:
+    ListBox(HWND dialog, int control) : dialog_(dialog), control_(control) {}
+    void setItems(const std::vector<std::string>& items) override
+    {
+        if (!IsWindow(dialog_)) return;
+        SendDlgItemMessageW(dialog_, control_, LB_RESETCONTENT, 0, 0);
+        for (const std::string& item : items) {
+            const std::wstring text = wide(item);
+            SendDlgItemMessageW(dialog_, control_, LB_ADDSTRING, 0,
+                                reinterpret_cast<LPARAM>(text.c_str()));
+        }
+    }
+    std::optional<std::size_t> selectedIndex() const override
+    {
+        if (!IsWindow(dialog_)) return std::nullopt;
+        const LRESULT row = SendDlgItemMessageW(dialog_, control_, LB_GETCURSEL, 0, 0);
+        if (row < 0) return std::nullopt;
+        return static_cast<std::size_t>(row);
     }
 
 private:
@@ -79,6 +116,8 @@ std::shared_ptr<WindowController> PreferencesScene::instantiate(Win32Services& s
         content->connectOutlet(box.outlet, checkbox);
         scene->outlets_.push_back({box.control, box.action, std::move(checkbox)});
     }
+    scene->pausedList_ = std::make_shared<ListBox>(dialog, SNAPLARK_PAUSED_LIST);
+    content->connectList(pausedListOutlet, scene->pausedList_);
     CheckDlgButton(dialog, SNAPLARK_START_AT_LOGIN_CHECKBOX,
                    startsAtLogin() ? BST_CHECKED : BST_UNCHECKED);
     controller->setWindow(scene->window_);
@@ -114,6 +153,12 @@ INT_PTR CALLBACK PreferencesScene::dialogProcedure(HWND dialog, UINT message, WP
             scene->clicked(LOWORD(wParam));
         }
         return TRUE;
+    // What the window shows is read again from the settings each time it comes to the front:
+    // the menu may have paused or resumed an application meanwhile, and the resume button must
+    // find the entry where the list shows it. (The view's load reads everything from the store.)
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) != WA_INACTIVE && scene->content_) scene->content_->viewDidLoad();
+        return FALSE;
     case WM_CLOSE: DestroyWindow(dialog); return TRUE;
     case WM_NCDESTROY:
         // The window is gone: the scene goes with it (one without a window is the one to drop).
@@ -133,6 +178,10 @@ void PreferencesScene::clicked(int control)
             CheckDlgButton(dialog_, control, startsAtLogin() ? BST_CHECKED : BST_UNCHECKED);
         }
         services_.showInOtherScenes(dialog_, control, startsAtLogin());
+        return;
+    }
+    if (control == SNAPLARK_RESUME_BUTTON) {
+        services_.sendAction(Selector::onClickedResumeApplication, content_.get(), nullptr);
         return;
     }
     for (const Outlet& outlet : outlets_) {

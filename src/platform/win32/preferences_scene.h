@@ -43,6 +43,7 @@ private:
     std::shared_ptr<WindowController> controller_;
     std::shared_ptr<ViewController> content_;
     std::vector<Outlet> outlets_;
+    std::shared_ptr<ItemList> pausedList_;
 };
 
 }  // namespace snaplark::platform::win32

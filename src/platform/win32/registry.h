@@ -2,17 +2,22 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/property_value.h"
+#include "platform/user_defaults.h"
 
 namespace snaplark::platform::win32 {
 
 // The agent's own key under HKEY_CURRENT_USER: the user's settings, and whether the first start's
 // notice was shown.
 inline constexpr wchar_t settingsKeyPath[] = L"Software\\Snaplark";
+
+// The settings under settingsKeyPath, as the core reads and writes them.
+std::unique_ptr<UserDefaults> openRegistryDefaults();
 
 // An open registry key, closed when it goes.
 class RegistryKey {

@@ -54,10 +54,21 @@ private:
 
 class TimerHandle final : public Timer {};
 
+// A menu shows "&" as the mark of the next letter's shortcut; "&&" is an ampersand ("AT&T").
+std::wstring menuText(std::string_view title)
+{
+    std::wstring text;
+    for (const wchar_t c : wide(title)) {
+        text += c;
+        if (c == L'&') text += L'&';
+    }
+    return text;
+}
+
 class Win32MenuItem final : public MenuItem {
 public:
     Win32MenuItem(Win32Services& services, std::string_view title, std::optional<Selector> action)
-        : services_(services), title_(wide(title)), action_(action),
+        : services_(services), title_(menuText(title)), action_(action),
           isSuspendEntry_(action == Selector::disableFromTrayWithSender)
     {
     }
@@ -72,6 +83,23 @@ public:
         // The "Disable" mark is the one the agent keeps equal to its suspension.
         if (isSuspendEntry_) services_.showSuspended(isOn(state));
     }
+    // SetMenuItemInfoW with MIIM_STRING sets the text alone (dwTypeData; cch is ignored).
+    void setTitle(std::string_view title) override
+    {
+        title_ = menuText(title);
+        if (menu_ == nullptr) return;
+        MENUITEMINFOW info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_STRING;
+        info.dwTypeData = title_.data();
+        SetMenuItemInfoW(menu_, command_, FALSE, &info);
+    }
+    void setEnabled(bool enabled) override
+    {
+        enabled_ = enabled;
+        if (menu_ != nullptr)
+            EnableMenuItem(menu_, command_, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+    }
     void appendTo(HMENU menu, UINT command)
     {
         menu_ = menu;
@@ -80,17 +108,20 @@ public:
             AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
             return;
         }
-        AppendMenuW(menu, MF_STRING | (isOn(state_) ? MF_CHECKED : MF_UNCHECKED), command,
-                    title_.c_str());
+        AppendMenuW(menu,
+                    MF_STRING | (isOn(state_) ? MF_CHECKED : MF_UNCHECKED) |
+                        (enabled_ ? MF_ENABLED : MF_GRAYED),
+                    command, title_.c_str());
     }
     std::optional<Selector> action() const { return action_; }
 
 private:
     Win32Services& services_;
-    const std::wstring title_;
+    std::wstring title_;
     const std::optional<Selector> action_;
     const bool isSuspendEntry_;
     ControlState state_ = stateOff;
+    bool enabled_ = true;
     HMENU menu_ = nullptr;
     UINT command_ = 0;
 };
@@ -110,9 +141,14 @@ public:
         items_.push_back(std::move(entry));
     }
 
+    void setDelegate(MenuDelegate* delegate) override { delegate_ = delegate; }
+
     // Shows the menu at the point and returns the entry chosen, if any.
     std::shared_ptr<Win32MenuItem> popUp(HWND owner, POINT point)
     {
+        // The entries say what they would do now, before the menu takes the foreground: the
+        // application the pause entry names is the one the user was in.
+        if (delegate_ != nullptr) delegate_->menuWillOpen();
         // A menu of a window that is not in the foreground does not close when the user clicks
         // elsewhere.
         SetForegroundWindow(owner);
@@ -130,6 +166,7 @@ public:
 
 private:
     HMENU menu_;
+    MenuDelegate* delegate_ = nullptr;
     std::vector<std::shared_ptr<Win32MenuItem>> items_;
 };
 
@@ -431,7 +468,7 @@ LRESULT CALLBACK Win32Services::windowProcedure(HWND window, UINT message, WPARA
 LRESULT Win32Services::handle(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case Win32Desktop::clickMessage: desktop_->onClick(wParam, lParam); return 0;
+    case Win32Desktop::clickMessage: desktop_->onClick(); return 0;
     case Win32Desktop::keyMessage: desktop_->onKey(wParam, lParam); return 0;
     case Win32Desktop::unseenMessage: desktop_->onUnseen(); return 0;
     // Hooks can be lost across sleep: install them again. While the session is locked the secure

@@ -60,6 +60,8 @@ public:
     void showInOtherScenes(HWND dialog, int control, bool checked);
 
     KeyboardWords keyboardWords() const override { return KeyboardWords::control; }
+    bool knowsActiveApplications() const override { return true; }
+    ActiveApplication activeApplication() const override { return desktop_->activeApplication(); }
     void setActivationPolicy(ActivationPolicy policy) override;
     void terminate(Object* sender) override;
 

@@ -1,5 +1,7 @@
 #include "platform/win32/win32_desktop.h"
 
+#include <algorithm>
+
 #include "platform/win32/focus.h"
 #include "platform/win32/integrity.h"
 
@@ -65,12 +67,43 @@ void Win32Desktop::checkReach()
     if (runsAboveUs(window) && unreachable_) unreachable_(window);
 }
 
-void Win32Desktop::onClick(WPARAM wParam, LPARAM lParam)
+void Win32Desktop::onClick()
 {
-    const Observer::Click click = Observer::decode(wParam, lParam);
-    lastClickFlags_ = click.flags;
-    const std::uint64_t mask = click.press ? leftMouseDownMask : leftMouseUpMask;
-    const Event event{click.flags};
+    const auto click = observer_.takeClick();
+    if (!click) return;
+    lastClickFlags_ = click->flags;
+    Event event{click->flags};
+
+    // Drags and double clicks as Windows counts them, with the settings of the moment.
+    // GetSystemMetrics: SM_CXDRAG and SM_CYDRAG are "the number of pixels on either side of a
+    // mouse-down point that the mouse pointer can move before a drag operation begins"; a move of
+    // the larger of the two or more, along either axis, is a drag here (both are 4 unless the
+    // user changed them). SM_CXDOUBLECLK and SM_CYDOUBLECLK are the width and height of "the
+    // rectangle around the location of a first click" that the second must fall in: a press
+    // continues a series within half the larger of them either way, so the distance passed, the
+    // first one out, is one more. GetDoubleClickTime: the interval, in milliseconds.
+    clickTracker_.setSettings(
+        {std::max(GetSystemMetrics(SM_CXDRAG), GetSystemMetrics(SM_CYDRAG)),
+         static_cast<std::int64_t>(GetDoubleClickTime()),
+         std::max(GetSystemMetrics(SM_CXDOUBLECLK), GetSystemMetrics(SM_CYDOUBLECLK)) / 2 + 1});
+    // Message times wrap after 49.7 days; the difference of two is right across the wrap.
+    if (lastClickTime_) clickClock_ += static_cast<DWORD>(click->time - *lastClickTime_);
+    lastClickTime_ = click->time;
+    const ClickTracker::Point at{click->point.x, click->point.y};
+    if (click->press) {
+        clickTracker_.press(at, clickClock_);
+        lastForeground_.clicked(click->window);
+        pressApplication_ = names_.of(click->window);
+        event.application = *pressApplication_;
+    } else {
+        const ClickTracker::Release release = clickTracker_.release(at, clickClock_);
+        event.dragged = release.dragged;
+        event.clickCount = release.clickCount;
+        event.application = pressApplication_ ? *pressApplication_ : names_.of(click->window);
+        pressApplication_.reset();
+    }
+
+    const std::uint64_t mask = click->press ? leftMouseDownMask : leftMouseUpMask;
     for (const auto& [monitorMask, handler] : monitors_) {
         if ((monitorMask & mask) != 0) handler(event);
     }

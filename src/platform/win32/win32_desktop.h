@@ -7,8 +7,11 @@
 #include <utility>
 #include <vector>
 
+#include "platform/click_tracker.h"
 #include "platform/event_monitor.h"
 #include "platform/keyboard.h"
+#include "platform/win32/application_names.h"
+#include "platform/win32/focus.h"
 #include "platform/win32/observer.h"
 #include "platform/win32/typist.h"
 
@@ -37,9 +40,13 @@ public:
     // Where our notification icon is: clicks there are ours too.
     void setIconRect(const RECT& rect) { observer_.setIconRect(rect); }
     // The window's procedure hands these three messages here.
-    void onClick(WPARAM wParam, LPARAM lParam);
+    void onClick();
     void onKey(WPARAM wParam, LPARAM lParam);
     void onUnseen();
+
+    // The application the user last worked in (the foreground window's, not ours nor the task
+    // bar's); an empty id while none is known.
+    ActiveApplication activeApplication() { return names_.of(lastForeground_.window()); }
 
     std::shared_ptr<MonitorToken>
     addGlobalMonitorForEventsMatchingMask(std::uint64_t mask,
@@ -59,6 +66,14 @@ private:
     std::function<void(HWND)> unreachable_;
     bool observing_ = false;
     ModifierFlags lastClickFlags_ = 0;
+    ClickTracker clickTracker_;
+    // The hook's time stamps as one running count of milliseconds.
+    std::optional<DWORD> lastClickTime_;
+    std::int64_t clickClock_ = 0;
+    // Where the press went: its release goes with it.
+    std::optional<ActiveApplication> pressApplication_;
+    LastForeground lastForeground_;
+    ApplicationNames names_;
     std::vector<std::pair<std::uint64_t, std::function<void(const Event&)>>> monitors_;
 };
 

@@ -10,7 +10,12 @@ fail() { wine_session_fail "$@"; }
 # (the agent's copy takes it from the xclip that set "sentinel"), no owner may ever answer, and
 # xclip waits for good; the next read asks the new owner.
 clipboard_is() { [ "$(timeout 2 xclip -selection clipboard -o 2>/dev/null)" = "$1" ]; }
-set_clipboard() { printf %s "$1" | xclip -selection clipboard -i; }
+# xclip serves the selection from a process of its own, which may take it only after xclip has
+# returned (a busy machine once let a copy made right after be overwritten): it is read back first.
+set_clipboard() {
+  printf %s "$1" | xclip -selection clipboard -i
+  wait_for 10 "the clipboard holds $1" clipboard_is "$1"
+}
 c_typed() { log_lines pad | grep -c '^down 67 ' || true; }
 agent_lines() { log_lines agent | wc -l; }
 since() { log_lines agent | tail -n +$(($1 + 1)); }
@@ -206,7 +211,7 @@ copies_where_closed() {
 }
 
 # The menu's window, and its rows' offsets from its top in Wine's metrics.
-declare -A row=([Disable]=10 [Preference]=130 [About]=147 [HowToUse]=173 [Quit]=190)
+declare -A row=([Disable]=10 [Preference]=130 [About]=147 [HowToUse]=173 [Pause]=199 [Quit]=216)
 menu_corner() {
   xwininfo -root -tree | grep '(has no name): ("snaplark.exe" "snaplark.exe")' |
     awk '{split($(NF-1), s, "x"); split(s[2], h, "+"); if (h[1] > 150) {print h[2], h[3]; found = 1; exit}} END {exit !found}'
@@ -224,6 +229,9 @@ choose() {
 chosen() {
   local lines=$(agent_lines)
   choose "$1"
+  # The menu gives the focus back to the window in front before, which may be another than the
+  # pad: the pad takes it before the Shift-click that settles (see pad_focus).
+  pad_focus
   settle
   [ "$(since "$lines")" = "$SHIFT_LINES" ] || fail "clicks on the icon or in its menu for $1: $(since "$lines")"
 }
@@ -246,7 +254,7 @@ xdotool windowactivate --sync "$window" key space shift+Tab space
 wait_for 10 "the copy checkbox writes 1 again" reg_is boolEnableCopy 0x1
 wait_for 10 "the paste checkbox writes 1 again" reg_is boolEnablePaste 0x1
 in_run_key() { wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v Snaplark 2>/dev/null | tr -d '\r' | grep -q 'snaplark.exe"$'; }
-xdotool key Tab Tab space
+xdotool key Tab Tab Tab Tab Tab space
 wait_for 10 "Start at login adds the agent to the Run key" in_run_key
 xdotool key space
 wait_for 10 "Start at login, unticked, takes it out again" not in_run_key
@@ -272,6 +280,129 @@ for entry in About HowToUse; do
   wait_for 10 "$entry closes" not xdotool search --name "$title"
   copies_where_closed $entry
 done
+# Copy only after a selection, switched on in the preferences: a Ctrl+click in place types nothing,
+# the release ending a Ctrl+double click (a word selected) copies, once, and a Ctrl+Shift+click
+# still pastes; switched off, the Ctrl+click copies again.
+prefs_keys() {
+  choose Preference
+  wait_for 10 "the preferences window opens" xdotool search --name '^Snaplark Preferences$'
+  xdotool windowactivate --sync "$(xdotool search --name '^Snaplark Preferences$' | head -n 1)"
+  [ $# = 0 ] || xdotool key "$@"
+}
+prefs_close() {
+  xdotool key Escape
+  wait_for 10 "the preferences window closes" not xdotool search --name '^Snaplark Preferences$'
+}
+# ctrl_clicks N: N Ctrl+clicks in place on the pad's text, 80 ms apart (2: a double click).
+ctrl_clicks() {
+  local lines=$(agent_lines)
+  pad_focus
+  xdotool mousemove $((FIELD_LEFT + 50)) "$FIELD_Y" keydown ctrl click --repeat "$1" --delay 80 1 keyup ctrl
+  wait_for 5 "$1 Ctrl+click(s) reported" at_least $((lines + 2 * $1)) agent_lines
+  settle
+}
+prefs_keys alt+s
+wait_for 10 "the selection checkbox writes 1" reg_is boolCopyOnlyAfterSelection 0x1
+prefs_close
+c=$(c_typed)
+ctrl_clicks 1
+[ "$(c_typed)" = "$c" ] || fail "a Ctrl+click in place copied with the selection switch on"
+set_clipboard sentinel
+ctrl_clicks 2
+[ "$(c_typed)" = $((c + 1)) ] || fail "a Ctrl+double click typed $(($(c_typed) - c)) copies, not one"
+wait_for 10 "the Ctrl+double click copies its word" not clipboard_is sentinel
+expect_copy "Ctrl+drag with the selection switch on" ctrl
+pad_texts() { log_lines pad | grep -c '^text ' || true; }
+t=$(pad_texts)
+pad_focus
+xdotool mousemove "$FIELD_RIGHT" "$FIELD_Y" keydown ctrl keydown shift click 1 keyup shift keyup ctrl
+wait_for 5 "a Ctrl+Shift+click pastes with the selection switch on" at_least $((t + 1)) pad_texts
+settle
+prefs_keys alt+s
+wait_for 10 "the selection checkbox writes 0" reg_is boolCopyOnlyAfterSelection 0x0
+prefs_close
+c=$(c_typed)
+ctrl_clicks 1
+[ "$(c_typed)" = $((c + 1)) ] || fail "a Ctrl+click in place did not copy with the selection switch off"
+echo "ok: with copy only after a selection, a Ctrl+click in place copies nothing, a double click does"
+
+# The menu's pause entry pauses the program of the window the user was in before the menu opened
+# (the click on the icon comes between): its file name, and, as the pads have no version resource,
+# the file name without .exe for a name. A second pad, the same program under another name, is the
+# other application. Paused, neither gesture types there while the other copies; the entry chosen
+# again, or the preferences' list, which names it, resumes it. Wine lets no other process read the
+# menu's rows, so the entry's title itself is not read here; and Wine 8 tells the agent of no
+# foreground change (EVENT_SYSTEM_FOREGROUND), so the window the user was in is the one of the
+# last click: each pad is clicked before the menu is opened.
+paused_list() {  # the stored list's lines, each followed by "|"
+  wine reg query 'HKCU\Software\Snaplark' /v arrayPausedApplications 2>/dev/null | tr -d '\r' |
+    awk '/REG_SZ/ {sub(/.*REG_SZ +/, ""); on = 1} on && NF {printf "%s|", $0}'
+}
+paused_is() { [ "$(paused_list)" = "$1" ]; }
+pad_paste_stays_out() {
+  local keys=$(injected)
+  pad_focus
+  xdotool mousemove "$FIELD_RIGHT" "$FIELD_Y" keydown ctrl keydown shift click 1 keyup shift keyup ctrl
+  settle
+  [ "$(injected)" = "$keys" ] || fail "a Ctrl+Shift+click in the paused pad typed a chord"
+}
+cp "$WINE_SESSION_BUILD/tests/snaplark_testpad.exe" "$WINE_SESSION_DIR/other_pad.exe"
+session_run other wine "$WINE_SESSION_DIR/other_pad.exe"
+wait_for 30 "the second pad starts" grep -q '^ready' "$WINE_SESSION_DIR/other.log"
+OTHER=$(xdotool search --name '^Snaplark test pad$' | grep -vx "$PAD_WINDOW" | head -n 1)
+xdotool windowmove "$OTHER" 200 530
+other_moved() {
+  read -r OTHER_X OTHER_Y < <(xwininfo -id "$OTHER" | awk '/Absolute upper-left [XY]/{printf "%s ", $NF} END {print ""}')
+  [ "${OTHER_Y:-0}" -ge 530 ]
+}
+wait_for 10 "the second pad moves below the first" other_moved
+other_focus() { xdotool windowactivate --sync "$OTHER"; }
+# A plain click in the second pad; its lines are out.
+other_click() {
+  local lines=$(agent_lines)
+  xdotool mousemove $((OTHER_X + 300)) $((OTHER_Y + 25)) click 1
+  wait_for 5 "a click in the second pad is reported" at_least $((lines + 2)) agent_lines
+}
+other_c_typed() { log_lines other | grep -c '^down 67 ' || true; }
+# other_drag: a Ctrl+drag over the second pad's text; its lines are out and any chord typed.
+other_drag() {
+  local lines=$(agent_lines)
+  other_focus
+  xdotool keydown ctrl mousemove $((OTHER_X + 12)) $((OTHER_Y + 25)) mousedown 1 \
+    mousemove $((OTHER_X + 300)) $((OTHER_Y + 25)) mouseup 1 keyup ctrl
+  wait_for 5 "a Ctrl+drag in the second pad is reported" at_least $((lines + 2)) agent_lines
+  settle
+}
+other_click
+chosen Pause
+wait_for 10 "the paused list names the second pad's program" paused_is $'other_pad.exe\tother_pad|'
+c=$(other_c_typed)
+other_drag
+[ "$(other_c_typed)" = "$c" ] || fail "a Ctrl+drag in the paused second pad typed a copy"
+expect_copy "Ctrl+drag in the pad, another program" ctrl
+other_click
+chosen Pause
+wait_for 10 "the second pad's program leaves the paused list" paused_is ""
+settle
+chosen Pause
+wait_for 10 "the paused list names the pad's program" paused_is $'snaplark_testpad.exe\tsnaplark_testpad|'
+expect_no_copy "Ctrl+drag in the paused pad" ctrl
+pad_paste_stays_out
+set_clipboard sentinel
+other_drag
+[ "$(other_c_typed)" = $((c + 1)) ] || fail "a Ctrl+drag in the second pad typed no copy"
+wait_for 10 "a Ctrl+drag in the second pad copies" not clipboard_is sentinel
+prefs_keys
+[ "$(post_agent paused | tr -d '\r')" = snaplark_testpad ] ||
+  fail "the preferences list the paused applications as: $(post_agent paused)"
+xdotool key alt+a Home alt+r
+wait_for 10 "Resume in the preferences empties the paused list" paused_is ""
+[ -z "$(post_agent paused | tr -d '\r')" ] || fail "the list still shows: $(post_agent paused)"
+prefs_close
+expect_copy "Ctrl+drag in the pad resumed from the preferences" ctrl
+echo "ok: the program in front is paused from the menu and takes no gesture while another copies"
+echo "ok: the menu and the preferences' list resume it"
+
 status=0
 wine "$WINE_SESSION_BUILD/snaplark.exe" >/dev/null 2>"$WINE_SESSION_DIR/second.err" || status=$?
 [ "$status" = 1 ] && grep -q "another Snaplark is already running" "$WINE_SESSION_DIR/second.err" ||

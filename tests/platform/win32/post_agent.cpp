@@ -5,7 +5,8 @@
 //   readd      the agent's icon taken out and put back with no picture, tool tip or messages,
 //              then TaskbarCreated: the agent's own NIM_ADD then fails though an icon of its id is
 //              there, as when Shell_NotifyIcon timed out after adding
-// Usage: snaplark_post_agent dpi N | lock | unlock | window | readd
+//   paused     (nothing sent) the rows of the preferences window's list of paused applications
+// Usage: snaplark_post_agent dpi N | lock | unlock | window | readd | paused
 #include <windows.h>
 // After windows.h, which they need.
 #include <shellapi.h>
@@ -14,6 +15,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "platform/win32/resource_ids.h"
 
 int main(int argc, char** argv)
 {
@@ -41,6 +44,19 @@ int main(int argc, char** argv)
         Shell_NotifyIconW(NIM_DELETE, &icon);
         if (!Shell_NotifyIconW(NIM_ADD, &icon)) return 1;
         return PostMessageW(agent, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0) ? 0 : 1;
+    }
+    if (std::strcmp(what, "paused") == 0) {
+        const HWND dialog = FindWindowW(nullptr, L"Snaplark Preferences");
+        const HWND list = dialog ? GetDlgItem(dialog, SNAPLARK_PAUSED_LIST) : nullptr;
+        if (list == nullptr) return 1;
+        const auto rows = SendMessageW(list, LB_GETCOUNT, 0, 0);
+        for (LRESULT row = 0; row < rows; ++row) {
+            wchar_t text[256] = {};
+            if (SendMessageW(list, LB_GETTEXTLEN, row, 0) < 256)
+                SendMessageW(list, LB_GETTEXT, row, reinterpret_cast<LPARAM>(text));
+            std::printf("%ls\n", text);
+        }
+        return 0;
     }
     return 2;
 }

@@ -9,15 +9,19 @@
 #include <bitset>
 #include <deque>
 #include <map>
+#include <optional>
 #include <vector>
 
+#include "platform/win32/application_names.h"
 #include "platform/win32/autostart.h"
 #include "platform/win32/observer.h"
 #include "platform/win32/own_windows.h"
 #include "platform/win32/program_icon.h"
+#include "platform/win32/registry.h"
 #include "platform/win32/resource_ids.h"
 #include "platform/win32/terminal_rule.h"
 #include "platform/win32/typist.h"
+#include "preferences/settings_store.h"
 
 namespace snaplark::platform::win32 {
 namespace {
@@ -169,6 +173,77 @@ TEST(StartAtLogin, TheRunValueMustNameThisProgramAndBeApproved)
     EXPECT_TRUE(approvedToRun(Bytes{2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
     EXPECT_TRUE(approvedToRun(Bytes{6, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
     EXPECT_FALSE(approvedToRun(Bytes{3, 0, 0, 0, 0xd4, 0x0d, 0x43, 0x8d, 0xc8, 0x3b, 0xd9, 1}));
+}
+
+// The registry as the settings store: the paused list is one REG_SZ of id-tab-name lines, in any
+// script, that a new handle reads back; a missing value, or one of another type put there by
+// hand, pauses nothing; the selection switch is a DWORD like the two of today, which still read.
+TEST(RegistrySettings, ThePausedListAndTheSelectionSwitchRoundTrip)
+{
+    RegistryKey key(settingsKeyPath, RegistryKey::Access::create);
+    for (const wchar_t* name : {L"arrayPausedApplications", L"boolCopyOnlyAfterSelection"})
+        key.remove(name);
+    key.setNumber(L"boolEnableCopy", 0);
+    const std::vector<ActiveApplication> paused{
+        {"firefox.exe", "Firefox"}, {"winword.exe", "Microsoft Word"}, {"メモ.exe", "メモ (é)"}};
+    {
+        const auto defaults = openRegistryDefaults();
+        EXPECT_TRUE(pausedApplications(*defaults).empty());
+        bool wait = false;
+        refreshSwitchFromSettings(*defaults, copyOnlyAfterSelectionKey, wait);
+        EXPECT_FALSE(wait);
+        EXPECT_FALSE(defaults->boolForKey(enableCopyKey));
+        setPausedApplications(*defaults, paused);
+        defaults->setBool(true, copyOnlyAfterSelectionKey);
+    }
+    const auto defaults = openRegistryDefaults();
+    const auto read = pausedApplications(*defaults);
+    ASSERT_EQ(read.size(), paused.size());
+    for (std::size_t i = 0; i < paused.size(); ++i) {
+        EXPECT_EQ(read[i].id, paused[i].id);
+        EXPECT_EQ(read[i].name, paused[i].name);
+    }
+    EXPECT_EQ(key.value(L"boolCopyOnlyAfterSelection"), PropertyValue(std::uint64_t{1}));
+    EXPECT_TRUE(defaults->boolForKey(copyOnlyAfterSelectionKey));
+    key.setNumber(L"arrayPausedApplications", 7);
+    EXPECT_TRUE(pausedApplications(*defaults).empty());
+    key.setBytes(L"arrayPausedApplications", {'f', 0, '\t', 0, 'F', 0});
+    EXPECT_TRUE(pausedApplications(*defaults).empty());
+    for (const wchar_t* name :
+         {L"arrayPausedApplications", L"boolCopyOnlyAfterSelection", L"boolEnableCopy"})
+        key.remove(name);
+}
+
+// An application is remembered by its program's file name in lower case and shown by its version
+// resource's description, or by the file name without ".exe"; nothing in either may split a
+// stored line.
+TEST(ApplicationNames, TheIdIsTheFileNameAndTheNameItsDescription)
+{
+    struct Row {
+        const wchar_t* path;
+        std::optional<std::wstring> description;
+        const char* id;
+        const char* name;
+    };
+    const Row rows[] = {
+        {L"C:\\Program Files\\Mozilla Firefox\\firefox.exe", L"Firefox", "firefox.exe", "Firefox"},
+        {L"C:\\Windows\\NOTEPAD.EXE", std::nullopt, "notepad.exe", "NOTEPAD"},
+        {L"D:\\Tools\\Über.Exe", L"  ", "über.exe", "Über"},
+        {L"C:\\x\\two.exe", L" Two\tWords\r\n", "two.exe", "Two Words"},
+        {L"C:\\x\\tool", std::nullopt, "tool", "tool"},
+        {L"", std::nullopt, "", ""},
+    };
+    for (const Row& row : rows) {
+        const ActiveApplication application = applicationFromImage(row.path, row.description);
+        EXPECT_EQ(application.id, row.id) << row.id;
+        EXPECT_EQ(application.name, row.name) << row.id;
+    }
+    // A program with a version resource (this one has the agent's) is named by its description.
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    const ActiveApplication self = applicationOfProgram(path);
+    EXPECT_EQ(self.id, "snaplark_win32_tests.exe");
+    EXPECT_EQ(self.name, "Snaplark: copy and paste with the mouse");
 }
 
 constexpr VirtualKeyCode keyC = 8, keyV = 9;
