@@ -33,8 +33,9 @@ void MyViewController::showPaused(platform::UserDefaults& defaults)
 {
     auto list = listPaused();
     if (!list) return;
+    shownPaused_ = pausedApplications(defaults);
     std::vector<std::string> names;
-    for (const auto& application : pausedApplications(defaults))
+    for (const auto& application : shownPaused_)
         names.push_back(application.name);
     list->setItems(names);
 }
@@ -54,17 +55,18 @@ void MyViewController::onClickedCopyAfterSelection(platform::Object* /*sender*/)
     saveClick(btnCopyAfterSelection_, boolCopyOnlyAfterSelection, copyOnlyAfterSelectionKey);
 }
 
-// The list is read anew before the entry goes: the agent's menu may have changed it meanwhile,
-// and the entry chosen is found again by its place in what is shown.
+// The list is read anew before the entry goes, since the agent's menu may have changed it
+// meanwhile; the entry chosen goes by its id, not by its place.
 void MyViewController::onClickedResumeApplication(platform::Object* /*sender*/)
 {
     auto list = listPaused();
     if (!list) return;
     const auto chosen = list->selectedIndex();
     const auto defaults = store_.open();
-    auto paused = pausedApplications(*defaults);
-    if (chosen && *chosen < paused.size()) {
-        paused.erase(paused.begin() + static_cast<std::ptrdiff_t>(*chosen));
+    if (chosen && *chosen < shownPaused_.size()) {
+        auto paused = pausedApplications(*defaults);
+        const std::string id = shownPaused_[*chosen].id;
+        std::erase_if(paused, [&id](const auto& application) { return application.id == id; });
         setPausedApplications(*defaults, paused);
     }
     showPaused(*defaults);

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
+#include "platform/event_monitor.h"
 #include "platform/storyboard.h"
 #include "platform/user_defaults.h"
 
@@ -44,6 +46,9 @@ private:
     std::weak_ptr<platform::Button> btnPaste_;
     std::weak_ptr<platform::Button> btnCopyAfterSelection_;
     std::weak_ptr<platform::ItemList> listPaused_;
+    // What the list shows, in its order: the entry chosen is found again by its id, whatever the
+    // store holds meanwhile (the menu may pause or resume while the window is open).
+    std::vector<platform::ActiveApplication> shownPaused_;
 
 public:
     // This view's own copy of each switch; it meets the agent's only through the store.
