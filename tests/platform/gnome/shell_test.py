@@ -18,6 +18,7 @@ import tempfile
 from gi.repository import Gio, GLib
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+import buses  # noqa: E402
 import checks  # noqa: E402
 from checks import check, wait_for  # noqa: E402
 
@@ -73,9 +74,8 @@ bus = Gio.DBusConnection.new_for_address_sync(
     Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION, None, None)
 
 
-def call(name, path, interface, method, args=None, reply=None):
-    return bus.call_sync(name, path, interface, method, args, reply and GLib.VariantType(reply),
-                         Gio.DBusCallFlags.NONE, 30000, None).unpack()
+def call(*args, **kwargs):
+    return buses.call(bus, *args, **kwargs)
 
 
 def shell(code):
@@ -210,13 +210,7 @@ check(wait_for(lambda: notified("Snaplark works again")),
 
 
 def reported():
-    try:
-        return call("example.snaplark.Snaplark", "/example/snaplark/ActiveWindow",
-                    "org.freedesktop.DBus.Properties", "Get",
-                    GLib.Variant("(ss)", ("example.snaplark.ActiveWindow", "ActiveApplication")),
-                    "(v)")[0]
-    except GLib.Error:
-        return None
+    return buses.reported(bus)
 
 
 check(wait_for(lambda: reported() == "textpad.py"),

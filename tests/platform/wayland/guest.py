@@ -12,7 +12,8 @@ from types import SimpleNamespace
 from evdev import InputDevice, UInput, ecodes as e, list_devices
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from checks import check, finish, wait_for  # noqa: E402,F401 (the tests take them from here)
+import buses  # noqa: E402,F401 (the tests take it from here)
+from checks import check, finish, wait_for  # noqa: E402,F401 (and these)
 
 
 def sway(*args):

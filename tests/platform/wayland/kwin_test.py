@@ -21,6 +21,7 @@ import tempfile
 from gi.repository import Gio, GLib
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+import buses  # noqa: E402
 from checks import check, finish, wait_for  # noqa: E402
 
 # In the guest's session the agent reads the test's devices and types on its own.
@@ -58,9 +59,8 @@ kwin = subprocess.Popen(["kwin_wayland", "--virtual", "--no-lockscreen", "--sock
 in_kwin = dict(os.environ, WAYLAND_DISPLAY="kwin-test")
 
 
-def call(name, path, interface, method, args=None, reply=None):
-    return bus.call_sync(name, path, interface, method, args, reply and GLib.VariantType(reply),
-                         Gio.DBusCallFlags.NONE, 30000, None).unpack()
+def call(*args, **kwargs):
+    return buses.call(bus, *args, **kwargs)
 
 
 SCRIPTING = ("org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting")
@@ -151,13 +151,7 @@ if typing:
 
 
 def reported():
-    try:
-        return call("example.snaplark.Snaplark", "/example/snaplark/ActiveWindow",
-                    "org.freedesktop.DBus.Properties", "Get",
-                    GLib.Variant("(ss)", ("example.snaplark.ActiveWindow", "ActiveApplication")),
-                    "(v)")[0]
-    except GLib.Error:
-        return None
+    return buses.reported(bus)
 
 
 def copy_chord():

@@ -13,6 +13,7 @@ from evdev import UInput, ecodes as e
 from gi.repository import Gio, GLib
 
 import guest
+from guest import buses
 from guest import check, clipboard, click, find, has_input, keyboard, keys, middle, sway, wait_for, \
     window
 
@@ -33,14 +34,12 @@ bus = Gio.bus_get_sync(Gio.BusType.SESSION)
 WATCHER = ("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher", "org.kde.StatusNotifierWatcher")
 
 
-def call(name, path, interface, method, args=None, reply=None):
-    return bus.call_sync(name, path, interface, method, args, reply and GLib.VariantType(reply),
-                         Gio.DBusCallFlags.NONE, 30000, None).unpack()
+def call(*args, **kwargs):
+    return buses.call(bus, *args, **kwargs)
 
 
-def prop(name, path, interface, key):
-    return call(name, path, "org.freedesktop.DBus.Properties", "Get",
-                GLib.Variant("(ss)", (interface, key)), "(v)")[0]
+def prop(*args):
+    return buses.prop(bus, *args)
 
 
 def watcher_up():
