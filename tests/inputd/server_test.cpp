@@ -416,6 +416,9 @@ TEST_F(ServerTest, MisbehavingClientsAreDropped)
 TEST_F(ServerTest, AcceptRestsWhenOutOfDescriptors)
 {
     const int knock = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    // No call on the fixture while descriptors run out: UBSan's check of its vptr needs a pipe,
+    // and with none to be had it reports a fault that is not there.
+    Server& service = server;
     testing::internal::CaptureStderr();
     rlimit limit{};
     ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit), 0);
@@ -428,11 +431,13 @@ TEST_F(ServerTest, AcceptRestsWhenOutOfDescriptors)
     address.sun_family = AF_UNIX;
     std::strcpy(address.sun_path, path.c_str());
     const int connected = ::connect(knock, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    for (int i = 0; i < 50; ++i)
-        pump();
+    for (int i = 0; i < 50; ++i) {
+        for (const int fd : service.descriptors(Server::Clock::now()))
+            service.ready(fd, nowMicroseconds());
+    }
     const auto now = Server::Clock::now();
-    const auto fds = server.descriptors(now);
-    const auto rested = server.deadline();
+    const auto fds = service.descriptors(now);
+    const auto rested = service.deadline();
     for (const int fd : filler)
         ::close(fd);
     ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limit), 0);
