@@ -64,7 +64,9 @@ expect_copy() {
   [ -z "$2" ] || xdotool keyup $2
 }
 
+# A run that failed half-way may have left the settings and the Run value behind.
 wine reg delete 'HKCU\Software\Snaplark' /f >/dev/null 2>&1 || true
+wine reg delete 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v Snaplark /f >/dev/null 2>&1 || true
 # The first start's notice is the installer test's; here its balloon would lie over the menu.
 wine reg add 'HKCU\Software\Snaplark' /v iconNoticeShown /t REG_DWORD /d 1 /f >/dev/null 2>&1
 start_pad

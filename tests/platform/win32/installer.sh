@@ -15,6 +15,7 @@ fail() { wine_session_fail "$@"; }
 not() { ! "$@"; }
 unix_path() { winepath -u "$(wine cmd /c echo "$1" 2>/dev/null | tr -d '\r')" 2>/dev/null; }
 uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Snaplark'
+run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 has_key() { wine reg query "$1" >/dev/null 2>&1; }
 agent_window() { wine "$WINE_SESSION_BUILD/tests/snaplark_post_agent.exe" window | tr -d '\r'; }
 other_window() { local now; now=$(agent_window) && [ "$now" != "$1" ]; }
@@ -22,8 +23,10 @@ notice_shown() { wine reg query 'HKCU\Software\Snaplark' /v iconNoticeShown 2>/d
 
 dir=$(unix_path '%LOCALAPPDATA%\Programs\Snaplark')
 shortcut="$(unix_path '%APPDATA%')/Microsoft/Windows/Start Menu/Programs/Snaplark.lnk"
-[ ! -e "$dir" ] || fail "$dir is there before the install"
-wine reg delete 'HKCU\Software\Snaplark' /f >/dev/null 2>&1 || true
+# Whatever a run that failed half-way left in the build's own prefix goes first.
+rm -rf "$dir" "$shortcut"
+for key in "$uninstall_key" 'HKCU\Software\Snaplark'; do wine reg delete "$key" /f >/dev/null 2>&1 || true; done
+wine reg delete "$run_key" /v Snaplark /f >/dev/null 2>&1 || true
 
 wine "$setup" /S /NOSTART
 [ -f "$dir/snaplark.exe" ] && [ -f "$dir/snaplark.com" ] && [ -f "$dir/uninstall.exe" ] ||
@@ -33,8 +36,7 @@ wine reg query "$uninstall_key" /v UninstallString 2>/dev/null | grep -q 'uninst
   fail "no Apps & features entry"
 size=$(wine reg query "$uninstall_key" /v EstimatedSize 2>/dev/null | tr -d '\r' | awk '$1 == "EstimatedSize" {print $3}')
 [ -n "$size" ] && [ $((size)) -ge 1000 ] || fail "EstimatedSize is '$size', not the agent's size in KiB"
-has_key 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' &&
-  wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v Snaplark >/dev/null 2>&1 &&
+wine reg query "$run_key" /v Snaplark >/dev/null 2>&1 &&
   fail "the install set the agent to start at login; that is the user's choice"
 ! agent_window >/dev/null || fail "/NOSTART started the agent"
 version=$(wine "$dir/snaplark.com" --version | tr -d '\r')
