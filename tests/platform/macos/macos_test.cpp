@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "fake_sdk.h"
+#include "gesture/modifier_flags.h"
 #include "platform/macos/focus.h"
 #include "platform/macos/observer.h"
 #include "platform/macos/permissions.h"
@@ -64,6 +65,40 @@ TEST_F(MacInput, OtherApplicationsClicksArriveWithTheirFlagsAlsoAfterTheSystemSw
         EXPECT_EQ(monitors.take(), (Seen{{'u', command}})) << "after switch-off " << why;
     }
     EXPECT_EQ(observer.clicks(), Clicks::seen);
+}
+
+// Every modifier key from either hand, alone and in pairs, as the system's flag word has it: the
+// key's role bit and its own device bit (IOLLEvent.h's NX_DEVICE masks), and the bit every event
+// carries. Only Command alone copies and only Command with Shift pastes, whichever hands.
+TEST_F(MacInput, EachModifierKeyFromEitherHandPlaysItsRole)
+{
+    constexpr CGEventFlags control = kCGEventFlagMaskControl, option = kCGEventFlagMaskAlternate;
+    const std::pair<const char*, CGEventFlags> keys[] = {
+        {"left Command", command | 0x08},
+        {"right Command", command | 0x10},
+        {"left Shift", shift | 0x02},
+        {"right Shift", shift | 0x04},
+        {"left Control", control | 0x01},
+        {"right Control", control | 0x2000},
+        {"left Option", option | 0x20},
+        {"right Option", option | 0x40},
+        {"Caps Lock", kCGEventFlagMaskAlphaShift},
+    };
+    Observer observer(ownProcess);
+    Monitors monitors(observer);
+    for (const auto& [first, firstFlags] : keys) {
+        for (const auto& [second, secondFlags] : keys) {
+            const CGEventFlags held = firstFlags | secondFlags;
+            const CGEventFlags roles = held & deviceIndependentMask;
+            click(kCGEventLeftMouseUp, held | 0x100, otherProcess);
+            const Seen seen = monitors.take();
+            ASSERT_EQ(seen.size(), 1u) << first << " + " << second;
+            const int row = classifyModifiers(seen[0].second).number;
+            EXPECT_EQ(row == copyRowNumber, roles == command) << first << " + " << second;
+            EXPECT_EQ(row == pasteRowNumber, roles == (command | shift))
+                << first << " + " << second;
+        }
+    }
 }
 
 // A grant given while Snaplark runs takes effect at the next retry, without a restart.

@@ -78,8 +78,12 @@ clipboard_is "alpha beta gamma" || fail "Ctrl+drag copied something else"
 [ "$(count_lines agent "Command key is pressed")" = 2 ] || fail "Ctrl+drag: not one line for its press and one for its release"
 expect_no_key_down "Ctrl+drag"
 expect_copy "right Ctrl+drag" Control_R
-# The logo keys are Control: with Ctrl, no copy; nor with AltGr, which is Ctrl and Alt.
-for keys in "ctrl Super_L" "ctrl Super_R" "ctrl alt"; do expect_no_copy "drag with $keys" "$keys"; done
+# Each other modifier from either hand, alone and beside either Ctrl, makes no copy: the logo keys
+# are Control, AltGr is Ctrl and Alt. (Alt alone drags the window in openbox, so only in pairs.)
+for keys in Shift_L Shift_R Super_L Super_R "Control_L Super_R" "Control_R Super_L" \
+  "Control_L Alt_R" "Control_R Alt_L"; do
+  expect_no_copy "drag with $keys" "$keys"
+done
 xdotool key Caps_Lock
 expect_no_copy "Ctrl+drag with Caps Lock on" ctrl
 xdotool key Caps_Lock Num_Lock Scroll_Lock
@@ -404,6 +408,35 @@ prefs_close
 expect_copy "Ctrl+drag in the pad resumed from the preferences" ctrl
 echo "ok: the program in front is paused from the menu and takes no gesture while another copies"
 echo "ok: the menu and the preferences' list resume it"
+
+# A console left open while the user copies elsewhere: it gets its chord (Ctrl+Insert) while it is
+# in front, the pad its own Ctrl+C once the pad is, and the console its chord again on its return.
+session_run console wine "$WINE_SESSION_BUILD/tests/snaplark_testpad.exe" ConsoleWindowClass
+wait_for 30 "the console starts" grep -q '^ready' "$WINE_SESSION_DIR/console.log"
+CONSOLE=$(xdotool search --name '^Snaplark test console$' | head -n 1)
+xdotool windowmove "$CONSOLE" 200 530
+console_moved() {
+  read -r CONSOLE_X CONSOLE_Y < <(xwininfo -id "$CONSOLE" | awk '/Absolute upper-left [XY]/{printf "%s ", $NF} END {print ""}')
+  [ "${CONSOLE_Y:-0}" -ge 530 ]
+}
+wait_for 10 "the console moves below the pad" console_moved
+console_typed() { log_lines console | grep -c "^down $1 " || true; }
+console_drag() {
+  local lines=$(agent_lines)
+  xdotool windowactivate --sync "$CONSOLE"
+  xdotool keydown ctrl mousemove $((CONSOLE_X + 12)) $((CONSOLE_Y + 25)) mousedown 1 \
+    mousemove $((CONSOLE_X + 300)) $((CONSOLE_Y + 25)) mouseup 1 keyup ctrl
+  wait_for 10 "a Ctrl+drag in the console is reported" at_least $((lines + 2)) agent_lines
+  settle
+}
+console_drag
+wait_for 10 "the console gets Ctrl+Insert" at_least 1 console_typed 45
+expect_copy "Ctrl+drag in the pad, the console still open" ctrl
+console_drag
+wait_for 10 "the console gets Ctrl+Insert again" at_least 2 console_typed 45
+[ "$(console_typed 45)" = 2 ] && [ "$(console_typed 67)" = 0 ] ||
+  fail "the console got $(console_typed 45) Insert and $(console_typed 67) C"
+echo "ok: a console left open gets its own chord only while it is in front"
 
 status=0
 wine "$WINE_SESSION_BUILD/snaplark.exe" >/dev/null 2>"$WINE_SESSION_DIR/second.err" || status=$?

@@ -8,6 +8,7 @@
 //   held <vks>|none              the keys the system holds down, 300 ms after the last key-up
 #include <windows.h>
 
+#include <cstring>
 #include <iostream>
 #include <string>
 
@@ -72,18 +73,23 @@ LRESULT CALLBACK windowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
 
 }  // namespace
 
-int main()
+// With a window class named on the command line (a console's, say), the pad plays that program
+// and is titled "Snaplark test console".
+int main(int argc, char** argv)
 {
     QueryPerformanceFrequency(&frequency);
     const HINSTANCE instance = GetModuleHandleW(nullptr);
+    const std::wstring className =
+        argc > 1 ? std::wstring(argv[1], argv[1] + std::strlen(argv[1])) : L"SnaplarkTestPad";
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = windowProcedure;
     windowClass.hInstance = instance;
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszClassName = L"SnaplarkTestPad";
+    windowClass.lpszClassName = className.c_str();
     RegisterClassW(&windowClass);
-    window = CreateWindowExW(0, L"SnaplarkTestPad", L"Snaplark test pad", WS_OVERLAPPEDWINDOW, 200,
-                             200, 600, 300, nullptr, nullptr, instance, nullptr);
+    window = CreateWindowExW(
+        0, className.c_str(), argc > 1 ? L"Snaplark test console" : L"Snaplark test pad",
+        WS_OVERLAPPEDWINDOW, 200, 200, 600, 300, nullptr, nullptr, instance, nullptr);
     field = CreateWindowExW(0, L"EDIT", L"alpha beta gamma",
                             WS_CHILD | WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL, 10, 10, 560, 30,
                             window, nullptr, instance, nullptr);
