@@ -43,7 +43,7 @@ struct Observer::Tap {
     }
     ~Tap() { stop(); }
 
-    bool start();
+    void start();
     void stop();
     void deliver(CGEventType type, CGEventRef event);
 
@@ -68,7 +68,7 @@ CGEventRef onTapEvent(CGEventTapProxy /*proxy*/, CGEventType type, CGEventRef ev
 
 }  // namespace
 
-bool Observer::Tap::start()
+void Observer::Tap::start()
 {
     // At the annotated session tap each event already names the process it goes to. NULL when
     // the system does not permit the tap (CGEventTapCreate reference).
@@ -76,16 +76,15 @@ bool Observer::Tap::start()
         kCGAnnotatedSessionEventTap, kCGTailAppendEventTap, kCGEventTapOptionListenOnly,
         CGEventMaskBit(kCGEventLeftMouseDown) | CGEventMaskBit(kCGEventLeftMouseUp), onTapEvent,
         this);
-    if (port == nullptr) return false;
+    if (port == nullptr) return;
     source = CFMachPortCreateRunLoopSource(kCFAllocatorDefault, port, 0);
     if (source == nullptr) {
         stop();
-        return false;
+        return;
     }
     // Common modes: clicks elsewhere still count while our menu or a dialog is open.
     CFRunLoopAddSource(CFRunLoopGetMain(), source, kCFRunLoopCommonModes);
     delivered = silent = false;
-    return true;
 }
 
 void Observer::Tap::stop()

@@ -299,11 +299,15 @@ OSStatus UCKeyTranslate(const UCKeyboardLayout* keyLayoutPtr, UInt16 virtualKeyC
 
 namespace {
 
-// The Objective-C side: a selector is its interned name; of the classes, only NSWorkspace is
-// modelled (the login item and the activation policy are left to a Mac, their classes are nil).
+// The Objective-C side: a selector is its interned name; of the classes, NSWorkspace,
+// SMAppService and NSApplication are modelled, as far as the agent uses them.
 std::set<std::string> selectors;
 const auto workspaceClass = constant<Class>();
 const auto sharedWorkspace = constant<id>();
+const auto serviceClass = constant<Class>();
+const auto mainAppService = constant<id>();
+const auto applicationClass = constant<Class>();
+const auto sharedApplication = constant<id>();
 // Objects a message returns without giving them to the caller (autoreleased): never released.
 std::deque<FakeObject> unowned;
 
@@ -318,7 +322,10 @@ id unownedString(const std::optional<std::string>& value)
 
 Class objc_getClass(const char* name)
 {
-    return std::string_view(name) == "NSWorkspace" ? workspaceClass : nullptr;
+    const std::string_view named = name;
+    if (named == "NSWorkspace") return workspaceClass;
+    if (named == "SMAppService") return serviceClass;
+    return named == "NSApplication" ? applicationClass : nullptr;
 }
 
 SEL sel_registerName(const char* name)
@@ -327,10 +334,28 @@ SEL sel_registerName(const char* name)
 }
 
 // objc_msgSend, as fake_objc_send.cpp defines it. Messages to anything not modelled answer nil.
-extern "C" void* receiveMessage(void* receiver, void* selector, long)
+extern "C" void* receiveMessage(void* receiver, void* selector, long argument)
 {
     const std::string_view message = static_cast<const char*>(selector);
+    const auto answer = [](long value) { return reinterpret_cast<void*>(value); };
     if (receiver == workspaceClass && message == "sharedWorkspace") return sharedWorkspace;
+    if (receiver == serviceClass && message == "mainAppService") return mainAppService;
+    if (receiver == serviceClass && message == "openSystemSettingsLoginItems")
+        ++world.loginSettingsOpened;
+    if (receiver == mainAppService) {
+        if (message == "status") return answer(world.loginStatus);
+        if (message == "registerAndReturnError:" && world.loginRegisters) {
+            world.loginStatus = world.statusOnceRegistered;
+            return answer(1);
+        }
+        if (message == "unregisterAndReturnError:") {
+            world.loginStatus = 0;
+            return answer(1);
+        }
+    }
+    if (receiver == applicationClass && message == "sharedApplication") return sharedApplication;
+    if (receiver == sharedApplication && message == "setActivationPolicy:")
+        world.activationPolicy = argument;
     if (receiver == sharedWorkspace && message == "frontmostApplication") {
         if (!world.front) return nullptr;
         unowned.push_back({runningApplicationType});

@@ -47,6 +47,13 @@ struct World {
         preferences;
     bool preferencesRefused = false;          // writing fails, as on a full or locked disk
     std::optional<RunningApplication> front;  // NSWorkspace's frontmostApplication; none: nil
+    // SMAppService's main app service: its status (SMAppServiceStatus), whether registering
+    // succeeds and the status it then takes, and how often the Login Items pane was opened.
+    long loginStatus = 0;
+    bool loginRegisters = true;
+    long statusOnceRegistered = 1;
+    int loginSettingsOpened = 0;
+    std::optional<long> activationPolicy;  // as NSApplication was last given it
 };
 // A test starts afresh with `world = {}`.
 extern World world;

@@ -7,7 +7,9 @@
 
 #include "fake_sdk.h"
 #include "gesture/modifier_flags.h"
+#include "platform/macos/activation_policy.h"
 #include "platform/macos/focus.h"
+#include "platform/macos/login_item.h"
 #include "platform/macos/observer.h"
 #include "platform/macos/permissions.h"
 #include "platform/macos/typist.h"
@@ -98,6 +100,39 @@ TEST_F(MacInput, EachModifierKeyFromEitherHandPlaysItsRole)
             EXPECT_EQ(row == pasteRowNumber, roles == (command | shift))
                 << first << " + " << second;
         }
+    }
+}
+
+// Start at login: a registration the system refuses is reported as failed; one that awaits the
+// user's approval opens the Login Items pane where it is given, once; a plain one opens nothing.
+TEST_F(MacInput, StartAtLoginSaysWhatTheSystemDidAndOpensSettingsOnlyForApproval)
+{
+    LoginItem item;
+    world.loginRegisters = false;
+    EXPECT_FALSE(item.setEnabled(true));
+    EXPECT_FALSE(item.enabled());
+    world.loginRegisters = true;
+    EXPECT_TRUE(item.setEnabled(true));
+    EXPECT_TRUE(item.enabled());
+    EXPECT_EQ(world.loginSettingsOpened, 0);
+    EXPECT_TRUE(item.setEnabled(false));
+    EXPECT_FALSE(item.enabled());
+    world.statusOnceRegistered = 2;  // requiresApproval
+    EXPECT_TRUE(item.setEnabled(true));
+    EXPECT_FALSE(item.enabled());
+    EXPECT_TRUE(item.awaitingApproval());
+    EXPECT_EQ(world.loginSettingsOpened, 1);
+    EXPECT_TRUE(item.setEnabled(false));
+    EXPECT_EQ(world.loginSettingsOpened, 1);
+}
+
+// The Dock icon comes and goes with the policy the agent asks for.
+TEST_F(MacInput, TheActivationPolicyReachesTheApplication)
+{
+    for (const ActivationPolicy policy :
+         {ActivationPolicy::regular, ActivationPolicy::prohibited}) {
+        setApplicationActivationPolicy(policy);
+        EXPECT_EQ(world.activationPolicy, static_cast<long>(policy));
     }
 }
 
