@@ -65,6 +65,10 @@ LRESULT CALLBACK windowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
             if ((GetAsyncKeyState(key) & 0x8000) != 0) held += ' ' + std::to_string(key);
         }
         std::cout << "held" << (held.empty() ? " none" : held) << std::endl;
+    } else if (message == WM_SETFOCUS) {
+        // As a dialog does: the window given the focus hands it to its field.
+        SetFocus(field);
+        return 0;
     } else if (message == WM_DESTROY) {
         PostQuitMessage(0);
     }
