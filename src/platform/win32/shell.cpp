@@ -217,6 +217,20 @@ private:
 
 }  // namespace
 
+NOTIFYICONDATAW balloonFrom(const NOTIFYICONDATAW& icon, const std::wstring& title,
+                            const std::wstring& text)
+{
+    NOTIFYICONDATAW balloon = icon;
+    balloon.uFlags = NIF_INFO;
+    balloon.dwInfoFlags = NIIF_INFO;
+    // Each field ends in a NUL, whatever the icon's data held there.
+    wcsncpy(balloon.szInfoTitle, title.c_str(), std::size(balloon.szInfoTitle) - 1);
+    balloon.szInfoTitle[std::size(balloon.szInfoTitle) - 1] = L'\0';
+    wcsncpy(balloon.szInfo, text.c_str(), std::size(balloon.szInfo) - 1);
+    balloon.szInfo[std::size(balloon.szInfo) - 1] = L'\0';
+    return balloon;
+}
+
 // A balloon the notification area shows from the icon (on Windows 10 and 11, a notification).
 struct Notice {
     std::wstring title;
@@ -371,14 +385,9 @@ private:
         if (added_) Shell_NotifyIconW(NIM_MODIFY, &data_);
     }
 
-    // NIF_INFO: szInfoTitle and szInfo, cut to their sizes, with the information icon.
     void show(const Notice& notice)
     {
-        NOTIFYICONDATAW balloon = data_;
-        balloon.uFlags = NIF_INFO;
-        balloon.dwInfoFlags = NIIF_INFO;
-        wcsncpy(balloon.szInfoTitle, notice.title.c_str(), std::size(balloon.szInfoTitle) - 1);
-        wcsncpy(balloon.szInfo, notice.text.c_str(), std::size(balloon.szInfo) - 1);
+        NOTIFYICONDATAW balloon = balloonFrom(data_, notice.title, notice.text);
         if (Shell_NotifyIconW(NIM_MODIFY, &balloon) && notice.shown) notice.shown();
     }
 

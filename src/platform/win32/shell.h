@@ -17,6 +17,11 @@ namespace snaplark::platform::win32 {
 class NotificationIcon;
 class PreferencesScene;
 
+// A balloon from the notification icon `icon` (on Windows 10 and 11, a notification): NIF_INFO
+// with the information icon, the title and the text each cut to its field and ended by a NUL.
+NOTIFYICONDATAW balloonFrom(const NOTIFYICONDATAW& icon, const std::wstring& title,
+                            const std::wstring& text);
+
 // The Win32 side of the platform: the agent's hidden window and its message loop, the
 // notification-area icon and its menu, message boxes, the preferences dialog, the minute timer,
 // the settings in the registry and the package's version keys. Input comes from Win32Desktop.

@@ -19,6 +19,7 @@
 #include "platform/win32/program_icon.h"
 #include "platform/win32/registry.h"
 #include "platform/win32/resource_ids.h"
+#include "platform/win32/shell.h"
 #include "platform/win32/terminal_rule.h"
 #include "platform/win32/typist.h"
 #include "preferences/settings_store.h"
@@ -118,6 +119,24 @@ TEST(ProgramIcon, TheNotificationIconFollowsTheDpi)
         ASSERT_NE(icon, nullptr) << c.dpi;
         EXPECT_EQ(iconWidth(icon), c.size) << c.dpi;
         DestroyIcon(icon);
+    }
+}
+
+// A notice shows its title and its text, a long one cut to what the balloon holds, as the icon's
+// balloon with the information icon.
+TEST(Notices, TheBalloonCarriesTheTitleAndTheTextCutToFit)
+{
+    NOTIFYICONDATAW icon{};
+    icon.uID = 7;
+    std::fill(std::begin(icon.szInfo), std::end(icon.szInfo), L'x');
+    const std::wstring title = L"Snaplark cannot type", longText(300, L'y');
+    for (const std::wstring& text : {std::wstring(L"Allow it."), longText}) {
+        const NOTIFYICONDATAW balloon = balloonFrom(icon, title, text);
+        EXPECT_EQ(balloon.uID, 7u);
+        EXPECT_EQ(balloon.uFlags, static_cast<UINT>(NIF_INFO));
+        EXPECT_EQ(balloon.dwInfoFlags, static_cast<DWORD>(NIIF_INFO));
+        EXPECT_EQ(std::wstring(balloon.szInfoTitle), title);
+        EXPECT_EQ(std::wstring(balloon.szInfo), text.substr(0, std::size(balloon.szInfo) - 1));
     }
 }
 
