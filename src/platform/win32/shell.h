@@ -1,6 +1,8 @@
 #pragma once
 
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include <functional>
 #include <map>
