@@ -290,6 +290,9 @@ TEST_F(MacInput, PermissionNoticeTellsWhatIsMissingOncePerInstall)
     const char* readd = "looks allowed: remove it from System Settings, Privacy & Security, Input "
                         "Monitoring and Accessibility (-) and add it again (+)";
     const std::vector<std::pair<const char*, std::vector<Step>>> runs{
+        // Never allowed, then updated: nothing was lost in the update.
+        {"0.9 (build 1)", {{{false, Clicks::seen}, std::vector{allowTyping}, true, true}}},
+        {"0.9 (build 2)", {{{false, Clicks::seen}, std::vector{allowTyping}, true, true}}},
         {"1.0 (build 1)",
          {{{true, Clicks::seen}, std::vector<const char*>{}},
           {{false, Clicks::seen}, std::vector{allowTyping}, true, true},
