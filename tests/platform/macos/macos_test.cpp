@@ -54,6 +54,7 @@ TEST_F(MacInput, OtherApplicationsClicksArriveWithTheirFlagsAlsoAfterTheSystemSw
 {
     Observer observer(ownProcess);
     Monitors monitors(observer);
+    EXPECT_EQ(observer.clicks(), Clicks::seen) << "a new tap is not silent before any click";
     click(kCGEventLeftMouseDown, command | shift, otherProcess);
     // Device bits and the high word too: the gesture engine decides what counts.
     click(kCGEventLeftMouseUp, command | 0xFFFFFFFF00000108, otherProcess);
@@ -352,6 +353,12 @@ TEST_F(MacInput, SettingsLiveInTheBundleIdentifiersDomainAndEarlierSwitchesAreCa
                   row.currentAfter)
             << row.what;
     }
+    // `defaults write -int 0` is a number like any other, not a missing value.
+    world = {};
+    world.preferences["example.snaplark.Snaplark"]["boolEnableCopy"] = std::int64_t{0};
+    const auto zero = UserDefaultsStore().open()->objectForKey("boolEnableCopy");
+    ASSERT_TRUE(zero);
+    EXPECT_EQ(std::get<std::uint64_t>(*zero), 0u);
 }
 
 // A choice is saved in that domain; one that cannot be saved holds for the rest of the run.
