@@ -2,6 +2,7 @@
 // notification says when the virtual keyboard cannot be made.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -45,14 +46,20 @@ TEST(ApplicationNames, TheFirstDataFolderWithTheEntryNamesIt)
     fs::remove_all(root);
 }
 
-// Without /dev/uinput the advice is to load the module, not to ask for permission.
+// Without /dev/uinput the advice is to load the module; where it may not be written, it is about
+// the permission (a read-only sysfs file refuses even root).
 TEST(VirtualKeyboard, SaysWhyItCannotBeMade)
 {
-    VirtualKeyboard keyboard;
-    const std::string why = keyboard.open("/nonexistent/uinput");
-    EXPECT_FALSE(keyboard.isOpen());
+    VirtualKeyboard missing;
+    const std::string why = missing.open("/nonexistent/uinput");
+    EXPECT_FALSE(missing.isOpen());
     EXPECT_NE(why.find("No such file or directory"), std::string::npos) << why;
     EXPECT_NE(why.find("load the uinput module"), std::string::npos) << why;
+    if (::access("/sys/kernel/notes", F_OK) == 0) {
+        VirtualKeyboard refused;
+        const std::string denied = refused.open("/sys/kernel/notes");
+        EXPECT_NE(denied.find("(permission denied)"), std::string::npos) << denied;
+    }
 }
 
 }  // namespace
