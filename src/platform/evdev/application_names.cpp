@@ -8,7 +8,7 @@
 namespace snaplark::platform::evdev {
 namespace {
 
-// The data folders in the order the XDG Base Directory Specification gives them.
+// The data folders in freedesktop.org's base directory order: the user's, then the system's.
 std::vector<std::string> dataFolders()
 {
     std::vector<std::string> folders;
@@ -27,7 +27,7 @@ std::vector<std::string> dataFolders()
     return folders;
 }
 
-// The unlocalized Name of the [Desktop Entry] group (Desktop Entry Specification).
+// The unlocalized Name of the [Desktop Entry] group of freedesktop.org's desktop entry format.
 std::string entryName(const std::string& path)
 {
     std::ifstream file(path);
