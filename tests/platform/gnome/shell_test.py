@@ -7,6 +7,7 @@
 # (no devices, nothing typed): what it would type for an application id is the terminal table's.
 #   tests/platform/gnome/shell_test.py BUILD_DIR
 import atexit
+import functools
 import json
 import os
 import re
@@ -78,10 +79,8 @@ env["DBUS_SESSION_BUS_ADDRESS"] = bus_daemon()
 bus = Gio.DBusConnection.new_for_address_sync(
     env["DBUS_SESSION_BUS_ADDRESS"], Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT |
     Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION, None, None)
-
-
-def call(*args, **kwargs):
-    return buses.call(bus, *args, **kwargs)
+call = functools.partial(buses.call, bus)
+reported = functools.partial(buses.reported, bus)
 
 
 def shell(code):
@@ -215,10 +214,6 @@ check(wait_for(lambda: notified("Snaplark works again")),
       f"...and says when that is over: {notifications()}")
 
 
-def reported():
-    return buses.reported(bus)
-
-
 check(wait_for(lambda: reported() == "textpad.py"),
       f"the agent hears which window has the focus when it starts: {reported()}")
 for _ in range(2):
@@ -228,8 +223,7 @@ for _ in range(2):
               f"the agent follows the focus to {application_id}: {reported()}")
 
 # Another client of the bus pretends the terminal has the focus; the call itself goes through.
-forged = call("example.snaplark.Snaplark", "/example/snaplark/ActiveWindow",
-              "example.snaplark.ActiveWindow", "Report", GLib.Variant("(s)", (terminal_id,)))
+forged = call(*buses.ACTIVE_WINDOW, "Report", GLib.Variant("(s)", (terminal_id,)))
 check(forged == () and reported() == "textpad.py",
       f"a report from another bus client is ignored: {reported()}")
 focus(terminal_id)
@@ -237,12 +231,12 @@ check(wait_for(lambda: reported() == terminal_id), "the shell's reports still co
 
 # No tray runs here, so the extension shows Snaplark's icon in the top bar, with the agent's menu.
 MENU = "Main.panel.statusArea.snaplark?.menu"
+STATUS_MENU = ("example.snaplark.Snaplark", "/example/snaplark/StatusMenu",
+               "example.snaplark.StatusMenu")
 
 
 def tool_tip():
-    return call("example.snaplark.Snaplark", "/example/snaplark/StatusMenu",
-                "org.freedesktop.DBus.Properties", "Get",
-                GLib.Variant("(ss)", ("example.snaplark.StatusMenu", "ToolTip")), "(v)")[0]
+    return buses.prop(bus, *STATUS_MENU, "ToolTip")
 
 
 def entries():
@@ -259,9 +253,8 @@ def choose(label):
 
 
 def agent_entries():
-    return {label: checked for label, _, _, checked in call(
-        "example.snaplark.Snaplark", "/example/snaplark/StatusMenu", "example.snaplark.StatusMenu",
-        "Entries", None, "(a(sbbb))")[0] if label}
+    return {label: checked for label, _, _, checked in call(*STATUS_MENU, "Entries", None,
+                                                            "(a(sbbb))")[0] if label}
 
 
 check(wait_for(lambda: open_menu("snaplark")), "Snaplark's icon is in the top bar and opens a menu")

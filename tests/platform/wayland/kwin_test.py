@@ -12,6 +12,7 @@
 #   scripts/wayland-guest -- THIS_FILE BUILD_DIR
 #   scripts/debian13 -- THIS_FILE BUILD_DIR --no-input
 import atexit
+import functools
 import os
 import shutil
 import subprocess
@@ -57,12 +58,8 @@ kwin = subprocess.Popen(["kwin_wayland", "--virtual", "--no-lockscreen", "--sock
                         stdout=open(kwin_log, "w"), stderr=subprocess.STDOUT,
                         env=dict(os.environ, KWIN_COMPOSE="Q", XDG_CONFIG_HOME=kwin_config))
 in_kwin = dict(os.environ, WAYLAND_DISPLAY="kwin-test")
-
-
-def call(*args, **kwargs):
-    return buses.call(bus, *args, **kwargs)
-
-
+call = functools.partial(buses.call, bus)
+reported = functools.partial(buses.reported, bus)
 SCRIPTING = ("org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting")
 runs = 0
 
@@ -148,10 +145,6 @@ agent = subprocess.Popen([os.path.join(build, "snaplark"), "--input=evdev"], env
 check(wait_for(lambda: script_loaded(AGENT_SCRIPT)), "the agent's script runs in KWin")
 if typing:
     typed = wait_for(lambda: guest.Typed() if guest.has_input("Snaplark virtual keyboard") else None)
-
-
-def reported():
-    return buses.reported(bus)
 
 
 def copy_chord():

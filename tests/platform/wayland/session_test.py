@@ -4,6 +4,7 @@
 # The guest is emulated and slow, so every wait is for a condition, with a generous bound; what the
 # agent types is read from its virtual keyboard as it types it, so each chord is checked while the
 # user still holds the keys it must come under.
+import functools
 import os
 import subprocess
 import sys
@@ -31,26 +32,9 @@ bus_daemon = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-
 os.environ["DBUS_SESSION_BUS_ADDRESS"] = bus_daemon.stdout.readline().strip()
 subprocess.Popen(["status-notifier-watcher"], stderr=subprocess.DEVNULL)
 bus = Gio.bus_get_sync(Gio.BusType.SESSION)
-WATCHER = ("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher", "org.kde.StatusNotifierWatcher")
-
-
-def call(*args, **kwargs):
-    return buses.call(bus, *args, **kwargs)
-
-
-def prop(*args):
-    return buses.prop(bus, *args)
-
-
-def watcher_up():
-    try:
-        host = GLib.Variant("(s)", (bus.get_unique_name(),))
-        return call(*WATCHER, "RegisterStatusNotifierHost", host) == ()
-    except GLib.Error:
-        return False
-
-
-check(wait_for(watcher_up), "a StatusNotifierWatcher with a host runs on the session bus")
+call = functools.partial(buses.call, bus)
+check(wait_for(lambda: buses.host_registered(bus)),
+      "a StatusNotifierWatcher with a host runs on the session bus")
 
 # The agent, with settings of its own; what it says on stderr comes out with ours.
 agent_out = os.path.join(work, "agent.out")
@@ -63,10 +47,9 @@ def agent_lines():
 
 
 def menu_entries():
-    for item in prop(*WATCHER, "RegisteredStatusNotifierItems")[:1]:
-        name, _, path = item.partition("/")
-        menu = (name, prop(name, "/" + path if path else "/StatusNotifierItem",
-                           "org.kde.StatusNotifierItem", "Menu"), "com.canonical.dbusmenu")
+    for item in buses.prop(bus, *buses.WATCHER, "RegisteredStatusNotifierItems")[:1]:
+        menu = (item.partition("/")[0], buses.item_prop(bus, item, "Menu"),
+                "com.canonical.dbusmenu")
         _, layout = call(*menu, "GetLayout", GLib.Variant("(iias)", (0, -1, [])), "(u(ia{sv}av))")
         return {props.get("label", "").replace("_", ""): (menu, entry_id, props)
                 for entry_id, props, _ in layout[2]}

@@ -7,25 +7,14 @@ import sys
 
 from gi.repository import Gio, GLib
 
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+import buses  # noqa: E402
+
 bus = Gio.bus_get_sync(Gio.BusType.SESSION)
-WATCHER = ("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
-           "org.kde.StatusNotifierWatcher")
-
-
-def call(name, path, interface, method, args=None, reply=None):
-    return bus.call_sync(name, path, interface, method, args, reply and GLib.VariantType(reply),
-                         Gio.DBusCallFlags.NONE, 30000, None).unpack()
-
-
-def prop(name, path, interface, key):
-    return call(name, path, "org.freedesktop.DBus.Properties", "Get",
-                GLib.Variant("(ss)", (interface, key)), "(v)")[0]
 
 
 def register():
-    try:
-        call(*WATCHER, "RegisterStatusNotifierHost", GLib.Variant("(s)", (bus.get_unique_name(),)))
-    except GLib.Error:
+    if not buses.host_registered(bus):
         return True
     open(sys.argv[1], "w").close()
     # Read when something may have changed, never by polling: the agent's wake-ups are measured.
@@ -39,14 +28,14 @@ def register():
 
 def follow():
     try:
-        items = prop(*WATCHER, "RegisteredStatusNotifierItems")
+        items = buses.prop(bus, *buses.WATCHER, "RegisteredStatusNotifierItems")
         if items:
             # The newest item: an agent that quit takes its own away.
-            name, _, path = items[-1].partition("/")
-            tip = prop(name, "/" + path if path else "/StatusNotifierItem",
-                       "org.kde.StatusNotifierItem", "ToolTip")
-            pid = call("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                       "GetConnectionUnixProcessID", GLib.Variant("(s)", (name,)), "(u)")[0]
+            tip = buses.item_prop(bus, items[-1], "ToolTip")
+            name = items[-1].partition("/")[0]
+            pid = buses.call(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                             "org.freedesktop.DBus", "GetConnectionUnixProcessID",
+                             GLib.Variant("(s)", (name,)), "(u)")[0]
             with open(sys.argv[1] + ".new", "w") as f:
                 f.write(f"{pid} {tip!r}")
             os.replace(sys.argv[1] + ".new", sys.argv[1])
