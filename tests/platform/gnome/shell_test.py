@@ -272,12 +272,11 @@ choose("1 Hour")
 check(wait_for(lambda: agent_entries().get("1 Hour")) and wait_for(
     lambda: ["1 Hour", True] in entries()),
     f"choosing an hour reaches the agent, and the mark moves: {entries()}")
-choose("Disable")
-check(wait_for(lambda: shell("Main.panel.statusArea.snaplark.get_child_at_index(0).opacity")
-               == 128), "Disable reaches the agent, and the icon dims while it is suspended")
-choose("Disable")
-check(wait_for(lambda: shell("Main.panel.statusArea.snaplark.get_child_at_index(0).opacity")
-               == 255), "choosing it again resumes")
+for opacity, what in ((128, "Disable reaches the agent, and the icon dims while it is suspended"),
+                      (255, "choosing it again resumes")):
+    choose("Disable")
+    check(wait_for(lambda: shell("Main.panel.statusArea.snaplark.get_child_at_index(0).opacity")
+                   == opacity), what)
 for label, title in (("Preference", "Snaplark Preferences"), ("About Snaplark", "Snaplark"),
                      ("How to use", "Snaplark")):
     before = len(window_ids())
