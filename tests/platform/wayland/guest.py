@@ -63,6 +63,14 @@ def send(device, code, value, kind=e.EV_KEY, pause=0.0):
     time.sleep(pause)
 
 
+def us_keyboards(variant):
+    """Sway's keyboards on that variant of the US layout; the last request returns once sway has
+    sent the new keymap to its clients."""
+    sway("input", "type:keyboard", "xkb_layout", "us")
+    sway("input", "type:keyboard", "xkb_variant", variant)
+    sway("-t", "get_inputs")
+
+
 def keys(device, value, *codes):
     for code in codes:
         send(device, code, value)
@@ -158,9 +166,13 @@ def ensure_service_user():
                         "/usr/sbin/nologin", "--groups", "input", "snaplark-inputd"], check=True)
 
 
-def open_textpad(target_file, prefix=(), env=None):
+def open_textpad(work, prefix=(), env=None):
     """The test's GTK window: a field holding "copied by snaplark" and an empty one whose text goes
-    to target_file; with the process, where to click in it as sway has placed it."""
+    to a file in work (which the window may write as another user); with the process, that text,
+    and where to click in the window as sway has placed it."""
+    target_file = os.path.join(work, "target")
+    open(target_file, "w").close()
+    os.chmod(target_file, 0o666)
     process = subprocess.Popen([*prefix, os.path.join(os.path.dirname(os.path.abspath(__file__)),
                                                       "textpad.py"), "copied by snaplark",
                                 target_file], stdout=subprocess.PIPE, text=True, env=env)
@@ -168,7 +180,7 @@ def open_textpad(target_file, prefix=(), env=None):
     source, target = places["source"], places["target"]
     ox, oy = window("name", "textpad")
     return SimpleNamespace(
-        process=process,
+        process=process, target_text=lambda: open(target_file).read(),
         # From just inside the text area (the frame around it takes no clicks) to its far end; it
         # keeps its left end while other windows open beside it.
         left=ox + source["x"] + 10, right=ox + source["x"] + source["width"] - 10,

@@ -110,10 +110,7 @@ def device_descriptors(pid):
     return [link for link in links if link.startswith(("/dev/input", "/dev/uinput"))]
 
 
-target_file = os.path.join(work, "target")
-open(target_file, "w").close()
-os.chmod(target_file, 0o666)
-pad = guest.open_textpad(target_file, as_user(), session_env)
+pad = guest.open_textpad(work, as_user(), session_env)
 check(device_descriptors(agent.pid) == [],
       f"the agent holds no input device: {device_descriptors(agent.pid)}")
 typed = guest.Typed()
@@ -124,20 +121,20 @@ def pastes(chord=(e.KEY_LEFTCTRL, e.KEY_V)):
     """Control+Shift+click: the chord comes once Shift goes, and the text arrives."""
     # An empty field: the Shift of the gesture then selects nothing for the paste to replace.
     pad.process.send_signal(signal.SIGUSR1)
-    wait_for(lambda: open(target_file).read() == "")
+    wait_for(lambda: pad.target_text() == "")
     typed.take()
     keys(keyboard, 1, e.KEY_LEFTCTRL, e.KEY_LEFTSHIFT)
     click(pad.target_x, pad.target_y)
     keys(keyboard, 0, e.KEY_LEFTSHIFT)
     chord_typed = wait_for(typed.down(*chord))
-    pasted = chord_typed and wait_for(lambda: open(target_file).read() == "copied by snaplark")
+    pasted = chord_typed and wait_for(lambda: pad.target_text() == "copied by snaplark")
     keys(keyboard, 0, e.KEY_LEFTCTRL)
     return pasted
 
 
 check(guest.copies(typed, left, right, source_y),
       f"Control+drag copies through the service (clipboard: {clipboard()!r})")
-check(pastes(), f"Control+Shift+click pastes ({open(target_file).read()!r})")
+check(pastes(), f"Control+Shift+click pastes ({pad.target_text()!r})")
 
 # Motion and letter keys reach neither the service nor, through it, the agent.
 woken = guest.woken_by_noise(agent.pid, service.pid)
@@ -175,7 +172,7 @@ copied = guest.copies(typed, left, right, source_y)
 pasted = pastes()
 said = told()
 check(copied, "the agent copies while another program keeps knocking")
-check(pasted, f"...and pastes ({open(target_file).read()!r})")
+check(pasted, f"...and pastes ({pad.target_text()!r})")
 check(said["welcomed"] == 0 and said["busy"] == [agent.pid] and said["attempts"] > 20,
       f"each knock is refused, naming the agent's pid: {said}")
 all_typed = [code for code, value in typed.take() if value == 1]
@@ -248,18 +245,14 @@ check(guest.copies(typed, left, right, source_y),
       f"Control+drag copies again after the restart (clipboard: {clipboard()!r})")
 
 # Dvorak: the agent names that layout's keys, which the system's keyboard data has, and the
-# service types them: copy on the I position, paste on the period key. The last request returns
-# once sway has sent the new keymap to its clients.
-guest.sway("input", "type:keyboard", "xkb_layout", "us")
-guest.sway("input", "type:keyboard", "xkb_variant", "dvorak")
-guest.sway("-t", "get_inputs")
+# service types them: copy on the I position, paste on the period key.
+guest.us_keyboards("dvorak")
 click(right, source_y)
 check(guest.copies(typed, left, right, source_y, chord=(e.KEY_LEFTCTRL, e.KEY_I)),
       f"Control+drag copies with Dvorak (clipboard: {clipboard()!r})")
 check(pastes((e.KEY_LEFTCTRL, e.KEY_DOT)),
-      f"Control+Shift+click pastes with Dvorak ({open(target_file).read()!r})")
-guest.sway("input", "type:keyboard", "xkb_variant", "basic")
-guest.sway("-t", "get_inputs")
+      f"Control+Shift+click pastes with Dvorak ({pad.target_text()!r})")
+guest.us_keyboards("basic")
 agent.terminate()
 agent.wait()
 service.terminate()

@@ -67,9 +67,7 @@ def menu_event(entry_id, event):
 
 typed = guest.Typed()
 
-target_file = os.path.join(work, "target")
-open(target_file, "w").close()
-pad = guest.open_textpad(target_file)
+pad = guest.open_textpad(work)
 left, right, source_y = pad.left, pad.right, pad.source_y
 target_x, target_y, blank_y = pad.target_x, pad.target_y, pad.blank_y
 
@@ -93,12 +91,12 @@ lines = len(agent_lines())
 keys(late, 1, e.KEY_RIGHTCTRL, e.KEY_LEFTSHIFT)
 click(target_x, target_y)
 wait_for(lambda: len(agent_lines()) >= lines + 2)
-check(typed.take() == [] and open(target_file).read() == "",
+check(typed.take() == [] and pad.target_text() == "",
       "nothing is typed while Shift is still held")
 keys(late, 0, e.KEY_LEFTSHIFT)
 check(wait_for(typed.down(e.KEY_LEFTCTRL, e.KEY_V)), "the paste chord comes once Shift is let go")
-check(wait_for(lambda: open(target_file).read() == "copied by snaplark"),
-      f"Control+Shift+click pastes ({open(target_file).read()!r})")
+check(wait_for(lambda: pad.target_text() == "copied by snaplark"),
+      f"Control+Shift+click pastes ({pad.target_text()!r})")
 keys(late, 0, e.KEY_RIGHTCTRL)
 
 # A keyboard unplugged while it holds Control: the agent forgets that Control.
@@ -235,11 +233,8 @@ check(dragged and copies == [e.KEY_C],
       f"Control + drag copies: {copies}")
 os.remove(settings)
 
-# Dvorak: the chord's key is the one typing c there (the I position), not the C position. The
-# last request returns once sway has sent the new keymap to its clients.
-sway("input", "type:keyboard", "xkb_layout", "us")
-sway("input", "type:keyboard", "xkb_variant", "dvorak")
-sway("-t", "get_inputs")
+# Dvorak: the chord's key is the one typing c there (the I position), not the C position.
+guest.us_keyboards("dvorak")
 click(right, source_y)  # a plain click ends the first copy's selection, so the drag selects anew
 check(guest.copies(typed, left, right, source_y, chord=(e.KEY_LEFTCTRL, e.KEY_I)),
       f"Control+drag copies with Dvorak (clipboard: {clipboard()!r})")
