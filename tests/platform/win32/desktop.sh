@@ -15,7 +15,7 @@ set_clipboard() {
   printf %s "$1" | xclip -selection clipboard -i
   wait_for 10 "the clipboard holds $1" clipboard_is "$1"
 }
-# typed LOG VK: how many WM_KEYDOWN of that virtual key the test pad logged as LOG got.
+# typed LOG VK: how many WM_KEYDOWN of the virtual key VK the test pad writing LOG got.
 typed() { log_lines "$1" | grep -c "^down $2 " || true; }
 agent_lines() { log_lines agent | wc -l; }
 since() { log_lines agent | tail -n +$(($1 + 1)); }
