@@ -94,9 +94,9 @@ stop_agent() {
   wait "$agent_pid" || fail "the agent exited with status $? on SIGTERM"
 }
 
-# start_recorder [CLASS [--child]]: a window that takes the focus and logs the keys it gets.
+# start_recorder [CLASS [--child]]: a window that takes the focus and logs the keys it gets in $rec.
 start_recorder() {
-  spawn recorder "$recorder" "$@"
+  spawn "$(basename "$rec" .out)" "$recorder" "$@"
   wait_until "the key recorder" 10 grep -q '^ready' "$rec"
 }
 focus_recorder() { xdotool windowfocus --sync "$(awk '/^ready/ { print $2 }' "$rec")"; }
@@ -149,12 +149,10 @@ open_menu() {
 # 1 Disable, 7 Preferences, 8 About, 9 How to use (separators are skipped); -1 is the last, Quit,
 # and -2 the one above it, "Pause in …", where it can be chosen (a disabled entry is skipped).
 menu_choose() {
+  local key=Down
+  [ "$1" -ge 0 ] || key=Up
   wait_until "the tray menu" 10 open_menu
-  if [ "$1" -lt 0 ]; then
-    xdotool mousemove 512 700 key $(printf 'Up %.0s' $(seq "${1#-}")) Return
-  else
-    xdotool mousemove 512 700 key $(printf 'Down %.0s' $(seq "$1")) Return
-  fi
+  xdotool mousemove 512 700 key $(seq "${1#-}" | sed "s/.*/$key/") Return
   wait_until "the tray menu to close" 10 eval '! menu_open'
 }
 

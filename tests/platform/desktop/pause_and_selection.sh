@@ -11,17 +11,9 @@ start_agent
 start_recorder Notes
 copies() { typed "c state=0x4"; }
 
-# click_at X Y [KEYS...]: a click in place at X,Y with the keys held; its lines, then the recorder.
-click_at() {
-  local before=$(wc -l <"$agent_out") keys=("${@:3}")
-  xdotool mousemove "$1" "$2" ${keys[@]/#/keydown } click 1
-  wait_until "the click's lines" 10 out_has $((before + 2))
-  sync_recorder
-  [ ${#keys[@]} = 0 ] || xdotool ${keys[@]/#/keyup }
-}
 printf '[General]\nboolCopyOnlyAfterSelection=true\n' >"$settings"
 focus_recorder
-click_at 300 700 ctrl
+gesture ctrl
 [ "$(copies)" = 0 ] || fail "a Control + click in place copied with the switch on"
 # A drag of 40 pixels, well past Qt's drag distance (10 by default).
 before=$(wc -l <"$agent_out")
@@ -38,7 +30,7 @@ sync_recorder
 xdotool keyup ctrl
 [ "$(copies)" = 2 ] || fail "a Control + double click did not copy once: $(copies)"
 printf '[General]\nboolCopyOnlyAfterSelection=false\n' >"$settings"
-click_at 300 700 ctrl
+gesture ctrl
 [ "$(copies)" = 3 ] || fail "a Control + click did not copy with the switch off"
 
 # "Pause in Notes" (the focused window's class) from the tray menu: nothing typed in Notes, the
@@ -46,16 +38,15 @@ click_at 300 700 ctrl
 focus_recorder
 menu_choose -2
 wait_until "the paused list in the settings file" 10 grep -q '^arrayPausedApplications=.*Notes' "$settings"
-click_at 300 700 ctrl
-click_at 300 700 ctrl shift
+gesture ctrl
+gesture ctrl shift
 [ "$(copies)/$(typed "v state=0x4")" = 3/0 ] || fail "a gesture typed in the paused application"
 
 # Another application still copies.
 notes_rec=$rec
 rec=$work/other.out
-spawn other "$recorder" Other
-wait_until "the other recorder" 10 grep -q '^ready' "$rec"
-click_at 300 700 ctrl
+start_recorder Other
+gesture ctrl
 [ "$(copies)" = 1 ] || fail "the other application did not copy"
 
 # The list outlives the agent; a value that is not such a list pauses nothing.
@@ -63,10 +54,10 @@ stop_agent
 start_agent again
 rec=$notes_rec
 focus_recorder
-click_at 300 700 ctrl
+gesture ctrl
 [ "$(copies)" = 3 ] || fail "Notes was not paused any more after a restart"
 printf '[General]\narrayPausedApplications=42\n' >"$settings"
-click_at 300 700 ctrl
+gesture ctrl
 [ "$(copies)" = 4 ] || fail "a malformed list paused something"
 stop_agent
 echo "ok"

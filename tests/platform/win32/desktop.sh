@@ -5,7 +5,6 @@ set -euo pipefail
 command -v xwd >/dev/null || { echo "SKIP: xwd is not installed"; exit 77; }
 source "$(dirname "$0")/wine_session.sh"
 wine_session_start "$1"
-fail() { wine_session_fail "$@"; }
 # One read of the clipboard is bounded: when the selection changes hands while xclip asks for it
 # (the agent's copy takes it from the xclip that set "sentinel"), no owner may ever answer, and
 # xclip waits for good; the next read asks the new owner.
@@ -16,15 +15,14 @@ set_clipboard() {
   printf %s "$1" | xclip -selection clipboard -i
   wait_for 10 "the clipboard holds $1" clipboard_is "$1"
 }
-c_typed() { log_lines pad | grep -c '^down 67 ' || true; }
+# typed LOG VK: how many WM_KEYDOWN of the virtual key VK the test pad writing LOG got.
+typed() { log_lines "$1" | grep -c "^down $2 " || true; }
 agent_lines() { log_lines agent | wc -l; }
 since() { log_lines agent | tail -n +$(($1 + 1)); }
 injected() { log_lines pad | grep -c ' injected$' || true; }
 SHIFT_LINES=$'shift key is pressed\nshift key is pressed'
 at_least() { [ "$("${@:2}")" -ge "$1" ]; }
-not() { ! "$@"; }
 last_is() { [ "$(log_lines "$1" | grep -E "$2" | tail -n 1)" = "$3" ]; }
-reg_is() { [ "$(wine reg query 'HKCU\Software\Snaplark' /v "$1" 2>/dev/null | tr -d '\r' | awk -v k="$1" '$1 == k {print $3}')" = "$2" ]; }
 
 # drag KEYS [up]: over the field's text with KEYS held, let go of at the end if "up".
 drag() {
@@ -56,10 +54,10 @@ expect_no_copy() {
 }
 # expect_copy WHAT KEYS: the chord comes and the clipboard changes while the keys are still held.
 expect_copy() {
-  local c=$(c_typed)
+  local c=$(typed pad 67)
   set_clipboard sentinel
   drag "$2"
-  wait_for 5 "$1 types Ctrl+C" at_least $((c + 1)) c_typed
+  wait_for 5 "$1 types Ctrl+C" at_least $((c + 1)) typed pad 67
   wait_for 10 "$1 copies" not clipboard_is sentinel
   [ -z "$2" ] || xdotool keyup $2
 }
@@ -135,21 +133,15 @@ tray_icon() {
 }
 icon_picture() { xwd -silent -id "$ICON" | md5sum; }
 icon_is() { [ "$(icon_picture)" = "$1" ]; }
-# True once the picture is the same as at the last look.
-icon_settled() {
-  local previous=${PICTURE:-}
-  PICTURE=$(icon_picture)
-  [ "$PICTURE" = "$previous" ]
-}
 ICON=$(tray_icon)
 at96=$(icon_picture)
 post_agent dpi 192
 wait_for 10 "the icon is drawn from another picture at 192 DPI" not icon_is "$at96"
-wait_for 10 "the icon's picture at 192 DPI settles" icon_settled
+wait_for 10 "the icon's picture at 192 DPI settles" steady PICTURE icon_picture
 at192=$PICTURE
 post_agent dpi 96
 wait_for 10 "the icon is drawn from another picture back at 96 DPI" not icon_is "$at192"
-wait_for 10 "the icon's picture at 96 DPI settles" icon_settled
+wait_for 10 "the icon's picture at 96 DPI settles" steady PICTURE icon_picture
 echo "ok: the notification icon is loaded again at the size for a new DPI"
 
 # An icon of the agent's id is already there, bare (no picture, no messages), when Explorer's
@@ -175,22 +167,17 @@ echo "ok: the icon survives a NIM_ADD that fails because it is there; its middle
 # updates a key's state as the key is posted, before the next input's hooks (LowLevelKeyboardProc),
 # so this is Wine's; the pad takes the focus back before keys go with a click in it.
 pad_focus() { xdotool windowactivate --sync "$PAD_WINDOW"; }
-# ctrl_drag: from X Y a short way right with Control held, let go of at the end.
+# ctrl_drag: from 4 px inside the corner X Y a short way right with Control held, let go of at the end.
 ctrl_drag() {
-  xdotool keydown ctrl mousemove "$X" "$Y" mousedown 1 mousemove $((X + 50)) "$Y" \
-    mousemove $((X + 100)) "$Y" mouseup 1
+  xdotool keydown ctrl mousemove $((X + 4)) $((Y + 4)) mousedown 1 mousemove $((X + 54)) $((Y + 4)) \
+    mousemove $((X + 104)) $((Y + 4)) mouseup 1
 }
 # ours WINDOW WHAT: while our WINDOW is shown, a Control+drag inside it writes no line and types
-# nothing. It runs along the top margin, above every control. X Y stay where it began.
-settled() {
-  local previous=${GEOMETRY:-}
-  GEOMETRY=$(xwininfo -id "$1" | awk '/Absolute upper-left [XY]/{printf "%s ", $NF + 4}')
-  [ "$GEOMETRY" = "$previous" ]
-}
+# nothing. It runs along the top margin, above every control. X Y are left at its corner.
 ours() {
   local lines=$(agent_lines) keys=$(injected)
   xdotool windowactivate --sync "$1"
-  wait_for 10 "$2 settles where the window manager put it" settled "$1"
+  wait_for 10 "$2 settles where the window manager put it" steady GEOMETRY corner -id "$1"
   read -r X Y <<<"$GEOMETRY"
   ctrl_drag
   xdotool keyup ctrl
@@ -247,16 +234,30 @@ chosen Disable
 expect_copy "resumed, Ctrl+drag" ctrl
 echo "ok: Disable suspends the gestures and, chosen again, resumes them; menu clicks are not gestures"
 
-choose Preference
-wait_for 10 "the preferences window opens" xdotool search --name '^Snaplark Preferences$'
-window=$(xdotool search --name '^Snaplark Preferences$' | head -n 1)
-ours "$window" "the preferences window"
-xdotool windowactivate --sync "$window" key space
+# open_entry ENTRY TITLE: the menu's ENTRY opens a window titled TITLE; sets WINDOW to it.
+open_entry() {
+  choose "$1"
+  wait_for 10 "$1 opens" xdotool search --name "$2"
+  WINDOW=$(xdotool search --name "$2" | head -n 1)
+}
+# prefs_keys [KEYS...]: the preferences opened from the menu and in front, KEYS typed there.
+prefs_keys() {
+  open_entry Preference '^Snaplark Preferences$'
+  xdotool windowactivate --sync "$WINDOW"
+  [ $# = 0 ] || xdotool key "$@"
+}
+prefs_close() {
+  xdotool key Escape
+  wait_for 10 "the preferences window closes" not xdotool search --name '^Snaplark Preferences$'
+}
+prefs_keys
+ours "$WINDOW" "the preferences window"
+xdotool windowactivate --sync "$WINDOW" key space
 wait_for 10 "the copy checkbox writes 0" reg_is boolEnableCopy 0x0
 xdotool key Tab space
 wait_for 10 "the paste checkbox writes 0" reg_is boolEnablePaste 0x0
 expect_no_copy "Ctrl+drag with copy switched off" ctrl
-xdotool windowactivate --sync "$window" key space shift+Tab space
+xdotool windowactivate --sync "$WINDOW" key space shift+Tab space
 wait_for 10 "the copy checkbox writes 1 again" reg_is boolEnableCopy 0x1
 wait_for 10 "the paste checkbox writes 1 again" reg_is boolEnablePaste 0x1
 in_run_key() { wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v Snaplark 2>/dev/null | tr -d '\r' | grep -q 'snaplark.exe"$'; }
@@ -264,8 +265,7 @@ xdotool key Tab Tab Tab Tab Tab space
 wait_for 10 "Start at login adds the agent to the Run key" in_run_key
 xdotool key space
 wait_for 10 "Start at login, unticked, takes it out again" not in_run_key
-xdotool key Escape
-wait_for 10 "Escape closes the preferences window" not xdotool search --name '^Snaplark Preferences$'
+prefs_close
 copies_where_closed "the preferences window"
 # A value put in the registry by hand as a string is read by the same rule as everywhere.
 wine reg add 'HKCU\Software\Snaplark' /v boolEnableCopy /t REG_SZ /d no /f >/dev/null 2>&1
@@ -278,27 +278,15 @@ echo "ok: a Control+drag in the preferences window is no gesture, and copies whe
 for entry in About HowToUse; do
   title="^Snaplark beta 0.1.0\$"
   [ $entry = HowToUse ] && title="^How To Use\$"
-  choose $entry
-  wait_for 10 "$entry opens" xdotool search --name "$title"
-  window=$(xdotool search --name "$title" | head -n 1)
-  ours "$window" $entry
-  xdotool windowactivate --sync "$window" key Return
+  open_entry $entry "$title"
+  ours "$WINDOW" $entry
+  xdotool windowactivate --sync "$WINDOW" key Return
   wait_for 10 "$entry closes" not xdotool search --name "$title"
   copies_where_closed $entry
 done
 # Copy only after a selection, switched on in the preferences: a Ctrl+click in place types nothing,
 # the release ending a Ctrl+double click (a word selected) copies, once, and a Ctrl+Shift+click
 # still pastes; switched off, the Ctrl+click copies again.
-prefs_keys() {
-  choose Preference
-  wait_for 10 "the preferences window opens" xdotool search --name '^Snaplark Preferences$'
-  xdotool windowactivate --sync "$(xdotool search --name '^Snaplark Preferences$' | head -n 1)"
-  [ $# = 0 ] || xdotool key "$@"
-}
-prefs_close() {
-  xdotool key Escape
-  wait_for 10 "the preferences window closes" not xdotool search --name '^Snaplark Preferences$'
-}
 # ctrl_clicks N: N Ctrl+clicks in place on the pad's text, 80 ms apart (2: a double click).
 ctrl_clicks() {
   local lines=$(agent_lines)
@@ -310,12 +298,12 @@ ctrl_clicks() {
 prefs_keys alt+s
 wait_for 10 "the selection checkbox writes 1" reg_is boolCopyOnlyAfterSelection 0x1
 prefs_close
-c=$(c_typed)
+c=$(typed pad 67)
 ctrl_clicks 1
-[ "$(c_typed)" = "$c" ] || fail "a Ctrl+click in place copied with the selection switch on"
+[ "$(typed pad 67)" = "$c" ] || fail "a Ctrl+click in place copied with the selection switch on"
 set_clipboard sentinel
 ctrl_clicks 2
-[ "$(c_typed)" = $((c + 1)) ] || fail "a Ctrl+double click typed $(($(c_typed) - c)) copies, not one"
+[ "$(typed pad 67)" = $((c + 1)) ] || fail "a Ctrl+double click typed $(($(typed pad 67) - c)) copies, not one"
 wait_for 10 "the Ctrl+double click copies its word" not clipboard_is sentinel
 expect_copy "Ctrl+drag with the selection switch on" ctrl
 pad_texts() { log_lines pad | grep -c '^text ' || true; }
@@ -327,9 +315,9 @@ settle
 prefs_keys alt+s
 wait_for 10 "the selection checkbox writes 0" reg_is boolCopyOnlyAfterSelection 0x0
 prefs_close
-c=$(c_typed)
+c=$(typed pad 67)
 ctrl_clicks 1
-[ "$(c_typed)" = $((c + 1)) ] || fail "a Ctrl+click in place did not copy with the selection switch off"
+[ "$(typed pad 67)" = $((c + 1)) ] || fail "a Ctrl+click in place did not copy with the selection switch off"
 echo "ok: with copy only after a selection, a Ctrl+click in place copies nothing, a double click does"
 
 # The menu's pause entry pauses the program of the window the user was in before the menu opened
@@ -352,39 +340,42 @@ pad_paste_stays_out() {
   settle
   [ "$(injected)" = "$keys" ] || fail "a Ctrl+Shift+click in the paused pad typed a chord"
 }
-cp "$WINE_SESSION_BUILD/tests/snaplark_testpad.exe" "$WINE_SESSION_DIR/other_pad.exe"
-session_run other wine "$WINE_SESSION_DIR/other_pad.exe"
-wait_for 30 "the second pad starts" grep -q '^ready' "$WINE_SESSION_DIR/other.log"
-OTHER=$(xdotool search --name '^Snaplark test pad$' | grep -vx "$PAD_WINDOW" | head -n 1)
-xdotool windowmove "$OTHER" 200 530
-other_moved() {
-  read -r OTHER_X OTHER_Y < <(xwininfo -id "$OTHER" | awk '/Absolute upper-left [XY]/{printf "%s ", $NF} END {print ""}')
-  [ "${OTHER_Y:-0}" -ge 530 ]
+# below_pad NAME TITLE COMMAND...: the command (a test pad) run as NAME; once it is up, its window,
+# titled TITLE, is moved below the pad, and WINDOW set to it.
+below_pad() {
+  session_run "$1" "${@:3}"
+  wait_for 30 "$1 starts" grep -q '^ready' "$WINE_SESSION_DIR/$1.log"
+  WINDOW=$(xdotool search --name "$2" | grep -vx "$PAD_WINDOW" | head -n 1)
+  xdotool windowmove "$WINDOW" 200 530
+  wait_for 10 "$1 moves below the pad" eval '[ "$(corner -id "$WINDOW" | cut -d " " -f 2)" -ge 530 ]'
 }
-wait_for 10 "the second pad moves below the first" other_moved
-other_focus() { xdotool windowactivate --sync "$OTHER"; }
+# drag_in WINDOW WHAT: a Ctrl+drag over the text of that window below the pad; its lines are out and
+# any chord typed.
+drag_in() {
+  local lines=$(agent_lines) x y
+  xdotool windowactivate --sync "$1"
+  read -r x y < <(corner -id "$1")
+  xdotool keydown ctrl mousemove $((x + 12)) $((y + 25)) mousedown 1 \
+    mousemove $((x + 300)) $((y + 25)) mouseup 1 keyup ctrl
+  wait_for 10 "a Ctrl+drag in $2 is reported" at_least $((lines + 2)) agent_lines
+  settle
+}
+cp "$WINE_SESSION_BUILD/tests/snaplark_testpad.exe" "$WINE_SESSION_DIR/other_pad.exe"
+below_pad other '^Snaplark test pad$' wine "$WINE_SESSION_DIR/other_pad.exe"
+OTHER=$WINDOW
 # A plain click in the second pad; its lines are out.
 other_click() {
-  local lines=$(agent_lines)
-  xdotool mousemove $((OTHER_X + 300)) $((OTHER_Y + 25)) click 1
+  local lines=$(agent_lines) x y
+  read -r x y < <(corner -id "$OTHER")
+  xdotool mousemove $((x + 300)) $((y + 25)) click 1
   wait_for 5 "a click in the second pad is reported" at_least $((lines + 2)) agent_lines
-}
-other_c_typed() { log_lines other | grep -c '^down 67 ' || true; }
-# other_drag: a Ctrl+drag over the second pad's text; its lines are out and any chord typed.
-other_drag() {
-  local lines=$(agent_lines)
-  other_focus
-  xdotool keydown ctrl mousemove $((OTHER_X + 12)) $((OTHER_Y + 25)) mousedown 1 \
-    mousemove $((OTHER_X + 300)) $((OTHER_Y + 25)) mouseup 1 keyup ctrl
-  wait_for 5 "a Ctrl+drag in the second pad is reported" at_least $((lines + 2)) agent_lines
-  settle
 }
 other_click
 chosen Pause
 wait_for 10 "the paused list names the second pad's program" paused_is $'other_pad.exe\tother_pad|'
-c=$(other_c_typed)
-other_drag
-[ "$(other_c_typed)" = "$c" ] || fail "a Ctrl+drag in the paused second pad typed a copy"
+c=$(typed other 67)
+drag_in "$OTHER" "the second pad"
+[ "$(typed other 67)" = "$c" ] || fail "a Ctrl+drag in the paused second pad typed a copy"
 expect_copy "Ctrl+drag in the pad, another program" ctrl
 other_click
 chosen Pause
@@ -395,8 +386,8 @@ wait_for 10 "the paused list names the pad's program" paused_is $'snaplark_testp
 expect_no_copy "Ctrl+drag in the paused pad" ctrl
 pad_paste_stays_out
 set_clipboard sentinel
-other_drag
-[ "$(other_c_typed)" = $((c + 1)) ] || fail "a Ctrl+drag in the second pad typed no copy"
+drag_in "$OTHER" "the second pad"
+[ "$(typed other 67)" = $((c + 1)) ] || fail "a Ctrl+drag in the second pad typed no copy"
 wait_for 10 "a Ctrl+drag in the second pad copies" not clipboard_is sentinel
 prefs_keys
 [ "$(post_agent paused | tr -d '\r')" = snaplark_testpad ] ||
@@ -411,31 +402,15 @@ echo "ok: the menu and the preferences' list resume it"
 
 # A console left open while the user copies elsewhere: it gets its chord (Ctrl+Insert) while it is
 # in front, the pad its own Ctrl+C once the pad is, and the console its chord again on its return.
-session_run console wine "$WINE_SESSION_BUILD/tests/snaplark_testpad.exe" ConsoleWindowClass
-wait_for 30 "the console starts" grep -q '^ready' "$WINE_SESSION_DIR/console.log"
-CONSOLE=$(xdotool search --name '^Snaplark test console$' | head -n 1)
-xdotool windowmove "$CONSOLE" 200 530
-console_moved() {
-  read -r CONSOLE_X CONSOLE_Y < <(xwininfo -id "$CONSOLE" | awk '/Absolute upper-left [XY]/{printf "%s ", $NF} END {print ""}')
-  [ "${CONSOLE_Y:-0}" -ge 530 ]
-}
-wait_for 10 "the console moves below the pad" console_moved
-console_typed() { log_lines console | grep -c "^down $1 " || true; }
-console_drag() {
-  local lines=$(agent_lines)
-  xdotool windowactivate --sync "$CONSOLE"
-  xdotool keydown ctrl mousemove $((CONSOLE_X + 12)) $((CONSOLE_Y + 25)) mousedown 1 \
-    mousemove $((CONSOLE_X + 300)) $((CONSOLE_Y + 25)) mouseup 1 keyup ctrl
-  wait_for 10 "a Ctrl+drag in the console is reported" at_least $((lines + 2)) agent_lines
-  settle
-}
-console_drag
-wait_for 10 "the console gets Ctrl+Insert" at_least 1 console_typed 45
+below_pad console '^Snaplark test console$' wine "$WINE_SESSION_BUILD/tests/snaplark_testpad.exe" ConsoleWindowClass
+CONSOLE=$WINDOW
+drag_in "$CONSOLE" "the console"
+wait_for 10 "the console gets Ctrl+Insert" at_least 1 typed console 45
 expect_copy "Ctrl+drag in the pad, the console still open" ctrl
-console_drag
-wait_for 10 "the console gets Ctrl+Insert again" at_least 2 console_typed 45
-[ "$(console_typed 45)" = 2 ] && [ "$(console_typed 67)" = 0 ] ||
-  fail "the console got $(console_typed 45) Insert and $(console_typed 67) C"
+drag_in "$CONSOLE" "the console"
+wait_for 10 "the console gets Ctrl+Insert again" at_least 2 typed console 45
+[ "$(typed console 45)" = 2 ] && [ "$(typed console 67)" = 0 ] ||
+  fail "the console got $(typed console 45) Insert and $(typed console 67) C"
 echo "ok: a console left open gets its own chord only while it is in front"
 
 status=0

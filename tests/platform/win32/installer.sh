@@ -11,15 +11,12 @@ setup=$(ls "$build"/snaplark-*-setup.exe 2>/dev/null | head -n 1) || true
 [ -n "$setup" ] || { echo "SKIP: no installer (makensis missing)"; exit 77; }
 source "$(dirname "$0")/wine_session.sh"
 wine_session_start "$build"
-fail() { wine_session_fail "$@"; }
-not() { ! "$@"; }
 unix_path() { winepath -u "$(wine cmd /c echo "$1" 2>/dev/null | tr -d '\r')" 2>/dev/null; }
 uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Snaplark'
 run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 has_key() { wine reg query "$1" >/dev/null 2>&1; }
 agent_window() { wine "$WINE_SESSION_BUILD/tests/snaplark_post_agent.exe" window | tr -d '\r'; }
 other_window() { local now; now=$(agent_window) && [ "$now" != "$1" ]; }
-notice_shown() { wine reg query 'HKCU\Software\Snaplark' /v iconNoticeShown 2>/dev/null | grep -q 0x1; }
 
 dir=$(unix_path '%LOCALAPPDATA%\Programs\Snaplark')
 shortcut="$(unix_path '%APPDATA%')/Microsoft/Windows/Start Menu/Programs/Snaplark.lnk"
@@ -45,7 +42,7 @@ echo "ok: /S /NOSTART puts the agent, snaplark.com, its uninstaller, a shortcut 
 
 wine "$setup" /S
 wait_for 30 "the silent install starts the agent" agent_window
-wait_for 10 "the agent's first start tells where its icon is" notice_shown
+wait_for 10 "the agent's first start tells where its icon is" reg_is iconNoticeShown 0x1
 first=$(agent_window)
 # The upgrade finds the agent running: it must end it, replace the exe and start the new one.
 wine "$setup" /S

@@ -6,6 +6,8 @@ wine_session_fail() {
   tail -n 30 "$WINE_SESSION_DIR"/*.log "$WINE_SESSION_DIR"/*.err >&2
   exit 1
 }
+fail() { wine_session_fail "$@"; }
+not() { ! "$@"; }
 
 wait_for() {
   local seconds=$1 what=$2 deadline=$((SECONDS + $1))
@@ -56,18 +58,21 @@ wine_session_start() {
   wineserver -p10
 }
 
-# True once the window manager has left the pad where it was at the last look.
-pad_settled() {
-  local previous=${PAD_GEOMETRY:-}
-  PAD_GEOMETRY=$(xwininfo -name "Snaplark test pad" | awk '/Absolute upper-left [XY]/{printf "%s ", $NF}')
-  [ -n "$PAD_GEOMETRY" ] && [ "$PAD_GEOMETRY" = "$previous" ]
+# corner XWININFO_ARGS...: a window's upper-left corner on the root window, as "X Y".
+corner() { xwininfo "$@" | awk '/Absolute upper-left [XY]/{printf "%s ", $NF} END {print ""}'; }
+# steady VAR COMMAND...: true once the command prints what it printed at the last look, which VAR
+# keeps (a window the window manager has left in place, a picture drawn to the end).
+steady() {
+  local previous=${!1:-}
+  printf -v "$1" %s "$("${@:2}")"
+  [ -n "${!1}" ] && [ "${!1}" = "$previous" ]
 }
 
 # Starts the test pad and sets FIELD_LEFT, FIELD_RIGHT (past the end of its text) and FIELD_Y.
 start_pad() {
   session_run pad wine "$WINE_SESSION_BUILD/tests/snaplark_testpad.exe"
   wait_for 30 "the test pad starts" grep -q '^ready' "$WINE_SESSION_DIR/pad.log"
-  wait_for 30 "the test pad's window settles" pad_settled
+  wait_for 30 "the test pad's window settles" steady PAD_GEOMETRY corner -name "Snaplark test pad"
   read -r PAD_X PAD_Y <<<"$PAD_GEOMETRY"
   FIELD_LEFT=$((PAD_X + 12)) FIELD_RIGHT=$((PAD_X + 560)) FIELD_Y=$((PAD_Y + 25))
 }
@@ -83,3 +88,5 @@ start_agent() {
 # Lines in a log without Wine's carriage returns, and how many are exactly LINE.
 log_lines() { tr -d '\r' <"$WINE_SESSION_DIR/$1.log"; }
 count_lines() { log_lines "$1" | grep -c -x -- "$2" || true; }
+# reg_is NAME VALUE: the agent's setting NAME reads as VALUE (a DWORD as 0x1).
+reg_is() { [ "$(wine reg query 'HKCU\Software\Snaplark' /v "$1" 2>/dev/null | tr -d '\r' | awk -v k="$1" '$1 == k {print $3}')" = "$2" ]; }
