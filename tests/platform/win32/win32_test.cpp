@@ -18,7 +18,6 @@
 #include "platform/win32/own_windows.h"
 #include "platform/win32/program_icon.h"
 #include "platform/win32/registry.h"
-#include "platform/win32/resource_ids.h"
 #include "platform/win32/shell.h"
 #include "platform/win32/terminal_rule.h"
 #include "platform/win32/typist.h"
@@ -56,21 +55,6 @@ TEST(OwnClicks, AReleaseGoesWithItsPressAndAPressBesideOurMenuIsOurs)
     EXPECT_EQ(primaryButtonChange(WM_MOUSEWHEEL), std::nullopt);
 }
 
-// The width of the picture an RT_ICON resource holds (a DIB twice its height, or a PNG).
-int iconResourceWidth(int id)
-{
-    const HMODULE module = GetModuleHandleW(nullptr);
-    const HRSRC found =
-        FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(3));  // RT_ICON
-    if (found == nullptr) return 0;
-    const auto* bytes = static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
-    if (bytes == nullptr || SizeofResource(module, found) < 24) return 0;
-    if (bytes[0] == 0x89 && bytes[1] == 'P') {  // PNG: the width is big-endian in IHDR
-        return (bytes[16] << 24) | (bytes[17] << 16) | (bytes[18] << 8) | bytes[19];
-    }
-    return reinterpret_cast<const BITMAPINFOHEADER*>(bytes)->biWidth;
-}
-
 int iconWidth(HICON icon)
 {
     ICONINFO info{};
@@ -80,24 +64,6 @@ int iconWidth(HICON icon)
     if (info.hbmColor != nullptr) DeleteObject(info.hbmColor);
     if (info.hbmMask != nullptr) DeleteObject(info.hbmMask);
     return bitmap.bmWidth;
-}
-
-// Windows asks for the small icon at 16, 20, 24, 32 and 40 px from 100 % to 250 % scaling, and for
-// 32, 40, 48 and 64 px where it shows the large one (Explorer, Alt+Tab). The group must hold each
-// exactly, or Windows stretches a neighbour. The resource linked here is the agent's own.
-TEST(ProgramIcon, HoldsEverySizeWindowsAsksFor)
-{
-    const HMODULE module = GetModuleHandleW(nullptr);
-    const HRSRC group = FindResourceW(module, MAKEINTRESOURCEW(SNAPLARK_ICON),
-                                      MAKEINTRESOURCEW(14));  // RT_GROUP_ICON
-    ASSERT_NE(group, nullptr);
-    auto* directory = static_cast<BYTE*>(LockResource(LoadResource(module, group)));
-    ASSERT_NE(directory, nullptr);
-    for (const int size : {16, 20, 24, 32, 40, 48, 64, 128}) {
-        // The picture Windows itself picks for the size (LookupIconIdFromDirectoryEx).
-        const int id = LookupIconIdFromDirectoryEx(directory, TRUE, size, size, LR_DEFAULTCOLOR);
-        EXPECT_EQ(iconResourceWidth(id), size) << size << " px";
-    }
 }
 
 // The notification area's icon at each scale: the size Windows names for the DPI, and an icon
