@@ -382,14 +382,5 @@ TEST(Typist, AKeyTheUserMovesAroundTheChordEndsAsTheUserLeftIt)
     }
 }
 
-TEST(Typist, AKeyUpAloneOrAKeyWithoutAPositionTypesNothing)
-{
-    FakeSystem system;
-    system.typist.keyUp(keyC);
-    system.typist.keyDown(3, modifier::command);
-    system.typist.keyUp(3);
-    EXPECT_EQ(text(system.typed), "");
-}
-
 }  // namespace
 }  // namespace snaplark::platform::win32
