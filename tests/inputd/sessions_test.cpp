@@ -60,7 +60,6 @@ TEST(LayoutPairs, OnlyPairsOfRealLayouts)
     const Case cases[] = {
         {"the C and V positions", {KEY_C, KEY_V}, true},
         {"Dvorak: c on I, v on the period key", {KEY_I, KEY_DOT}, true},
-        {"Colemak", {KEY_C, KEY_V}, true},
         {"a pair no layout has", {KEY_Q, KEY_M}, false},
         {"Dvorak's c with QWERTY's v", {KEY_I, KEY_V}, false},
         {"one key for both", {KEY_C, KEY_C}, false},

@@ -33,7 +33,6 @@ TEST(Keymap, ChordKeysFollowTheFirstLayout)
 {
     const std::tuple<const char*, const char*, ChordKeys> cases[] = {
         {"us", "", {KEY_C, KEY_V}},
-        {"us", "dvorak", {KEY_I, KEY_DOT}},
         {"ru", "", {KEY_C, KEY_V}},              // no Latin letters: the positions
         {"us,ru", "dvorak,", {KEY_I, KEY_DOT}},  // the first layout decides
     };
