@@ -189,11 +189,9 @@ TEST(ApplicationNames, TheIdIsTheFileNameAndTheNameItsDescription)
         const char* name;
     };
     const Row rows[] = {
-        {L"C:\\Program Files\\Mozilla Firefox\\firefox.exe", L"Firefox", "firefox.exe", "Firefox"},
         {L"C:\\Windows\\NOTEPAD.EXE", std::nullopt, "notepad.exe", "NOTEPAD"},
         {L"D:\\Tools\\Über.Exe", L"  ", "über.exe", "Über"},
         {L"C:\\x\\two.exe", L" Two\tWords\r\n", "two.exe", "Two Words"},
-        {L"C:\\x\\tool", std::nullopt, "tool", "tool"},
         {L"", std::nullopt, "", ""},
     };
     for (const Row& row : rows) {
