@@ -24,10 +24,8 @@ TEST(SnaplarkSimScript, BadLines)
     const std::pair<std::string, std::string> cases[] = {
         {"jump 1", "line 1: unknown command: jump\n"},
         {"\n# comment\n  up", "line 3: expected: up FLAGS"},
-        {"down 12abc", "line 1: not a number: 12abc\n"},
         {"defaults set boolEnableCopy maybe", "line 1: expected: defaults set KEY true|false"},
         {"tick 100000001", "line 1: too many ticks at once (at most 100000000)\n"},
-        {"choose disable", "line 1: no menu entry titled \"disable\"\n"},
         {"prefs copy", "line 1: no preferences window has been shown\n"},
         {"platform status-button absent\nrestart\nclick-status", "line 3: the status item has no"},
     };

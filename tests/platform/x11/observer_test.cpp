@@ -117,7 +117,6 @@ TEST(OwnClicks, JudgesByWhereTheServerDeliveredEachPress)
         {"until its deadline", "P5* | +299", ""},
         {"then it is a gesture, what came after it follows", "P5* | P7 R8 | +300", "P5 P7 R8 "},
         {"a delivery for another time does not count", "P1 p2 |", "P1 "},
-        {"a delivery after the verdict changes nothing", "P1 | p1 R2 |", "P1 R2 "},
         {"a click in our menu drawn by another client is ours", "M P1 R2 |", ""},
         {"and closes it, for hosts that never say so", "M P1 R2 | P3 R4 |", "P3 R4 "},
         {"a menu that said it closed", "M m P1 R2 |", "P1 R2 "},
