@@ -7,7 +7,7 @@ namespace snaplark::platform::win32 {
 // LowLevelMouseProc receives the message the window will get, which Windows has already mapped
 // through the swap: public fixes for left-handed users of low-level mouse hooks (for example
 // gmamaladze/globalmousekeyhook#172) drop their own swap for this reason. Wine swaps later and
-// reports the physical button; the Wine test says so.
+// reports the physical button; the Windows runner's driver looks at what Windows itself gives.
 std::optional<ButtonChange> primaryButtonChange(unsigned message)
 {
     switch (message) {

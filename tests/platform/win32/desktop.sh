@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The Windows agent end to end under Wine: gestures in our test pad's text field, the notification
-# icon and its menu, the settings in the registry, one agent per session, Quit, swapped buttons.
+# icon and its menu, the settings in the registry, one agent per session, Quit.
 set -euo pipefail
 command -v xwd >/dev/null || { echo "SKIP: xwd is not installed"; exit 77; }
 source "$(dirname "$0")/wine_session.sh"
