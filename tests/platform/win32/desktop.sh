@@ -347,7 +347,12 @@ below_pad() {
   wait_for 30 "$1 starts" grep -q '^ready' "$WINE_SESSION_DIR/$1.log"
   WINDOW=$(xdotool search --name "$2" | grep -vx "$PAD_WINDOW" | head -n 1)
   xdotool windowmove "$WINDOW" 200 530
-  wait_for 10 "$1 moves below the pad" eval '[ "$(corner -id "$WINDOW" | cut -d " " -f 2)" -ge 530 ]'
+  wait_for 10 "$1 moves below the pad" below_pad_yet "$WINDOW"
+}
+below_pad_yet() {
+  local x y
+  read -r x y < <(corner -id "$1")
+  [ "${y:-0}" -ge 530 ]
 }
 # drag_in WINDOW WHAT: a Ctrl+drag over the text of that window below the pad; its lines are out and
 # any chord typed.
